@@ -1,0 +1,555 @@
+#include "device/AdvCmd.h"
+
+#include "device/BoardType.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSerialPortInfo>
+#include <algorithm>
+#include <initializer_list>
+
+namespace {
+
+// Waits of the line, in milliseconds.
+constexpr int kQuietStepMs = 100;    // steps of the wait for a quiet line before writing
+constexpr int kFirstReplyMs = 1000;  // for the first byte of any reply
+constexpr int kQueryGapMs = 50;      // silence that ends a query's reply
+constexpr int kGapMs = 100;          // silence that ends the handshake's and a setting's reply
+constexpr int kBytesWrittenMs = 100; // for a setting line to leave the port
+// A device that keeps sending longer than this ends the wait or the collection: it cannot
+// hold the tool hostage, and during the port scan it counts as not answering.
+constexpr int kCollectLimitMs = 2000;
+
+// Requests sent per query before it gives up.
+constexpr int kRetriedAttempts = 5;
+constexpr int kSingleAttempt = 1;
+
+// Header skip counts: the header of a reply line is as long as the request minus the skip.
+constexpr int kSkipBare = 3;  // requests ending in CR alone
+constexpr int kSkipQuery = 5; // requests ending in "=?" and CR
+
+constexpr char kHandshake[] = "ADV#\r";
+constexpr char kEchoOff[] = "ADV#ECHO=0\r";
+constexpr char kSuccess[] = "OK";
+constexpr char kCommandPrefix[] = "ADV#";
+// Command files hold the command (with its CR) and a CR LF line end on every platform,
+// as the files boards are already loaded with.
+constexpr char kFileLineEnd[] = "\r\n";
+
+// Times and dates travel between double quotes, which are part of the format.
+const QString kTimeFormat = QStringLiteral("\"hh:mm:ss\"");
+
+// Session fields of one "ADV#WAKE=?" item, output timings of one "ADV#COUTPUT=?" item, ...
+constexpr int kWakeFields = 5;
+constexpr int kOutputFields = 2;
+constexpr int kPowerFields = 2;
+constexpr int kOutputTimingFields = 6;
+constexpr int kPowerTimeFields = 3;
+constexpr int kInputFields = 4;
+
+CAdvCmd::PortDiscovery &Discovery()
+{
+    static CAdvCmd::PortDiscovery discovery;
+    return discovery;
+}
+
+QStringList AvailablePortNames()
+{
+    QStringList names;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        names << info.portName();
+    return names;
+}
+
+qint32 ToInt(const QString &field)
+{
+    return field.toInt(nullptr, 10); // 0 for anything that is not a decimal integer
+}
+
+QDateTime ToTime(const QString &field)
+{
+    return QDateTime::fromString(field, kTimeFormat);
+}
+
+QByteArray Number(qint32 value)
+{
+    return QByteArray::number(value, 10);
+}
+
+QByteArray TimeField(const QDateTime &time)
+{
+    return time.toString(kTimeFormat).toUtf8(); // empty for a null time
+}
+
+// "ADV#" name "=" fields joined by commas, CR.
+QByteArray SettingLine(const char *name, std::initializer_list<QByteArray> fields)
+{
+    QByteArray line = kCommandPrefix;
+    line += name;
+    line += '=';
+    bool first = true;
+    for (const QByteArray &field : fields) {
+        if (!first)
+            line += ',';
+        line += field;
+        first = false;
+    }
+    line += '\r';
+    return line;
+}
+
+QByteArray QueryRequest(const char *name)
+{
+    return QByteArray(kCommandPrefix) + name + "=?\r";
+}
+
+// "ADV#INPUTA=" and "ADV#INPUTL=" carry the input number as one character, code 48 + n.
+QByteArray InputRequest(const char *name, int n)
+{
+    return QByteArray(kCommandPrefix) + name + '=' + char((48 + n) & 0xFF) + '\r';
+}
+
+} // namespace
+
+CAdvCmd::CAdvCmd() = default;
+
+CAdvCmd::~CAdvCmd() = default;
+
+void CAdvCmd::SetPortDiscovery(PortDiscovery discovery)
+{
+    Discovery() = std::move(discovery);
+}
+
+void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
+{
+    m_outputCount = outputs;
+    m_inputCount = inputs;
+    m_powerCount = powers;
+    m_boardType = type;
+}
+
+bool CAdvCmd::OpenPort(QString *portName)
+{
+    if (m_connected) {
+        if (m_port.isOpen())
+            m_port.close();
+        m_connected = false;
+    }
+    const QStringList names = Discovery() ? Discovery()() : AvailablePortNames();
+    for (const QString &name : names) {
+        if (!TryHandshake(name))
+            continue;
+        *portName = name;
+        m_portName = name;
+        m_connected = true;
+        // The board's answer to this is of no interest; only its echo is switched off.
+        Emit(kEchoOff);
+        return true;
+    }
+    return false;
+}
+
+// Opens one port, sets it up and asks "ADV#"; leaves the port open only when the reply holds "OK".
+bool CAdvCmd::TryHandshake(const QString &name)
+{
+    m_port.setPortName(name);
+    const bool ready = m_port.open(QIODevice::ReadWrite) &&
+                       m_port.setBaudRate(QSerialPort::Baud9600) &&
+                       m_port.setDataBits(QSerialPort::Data8) &&
+                       m_port.setParity(QSerialPort::NoParity) &&
+                       m_port.setStopBits(QSerialPort::OneStop) &&
+                       m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (ready) {
+        m_port.flush();
+        QByteArray reply;
+        // What arrives before the handshake stays in the buffer and counts as part of the reply.
+        if (WaitQuiet()) {
+            m_port.write(kHandshake);
+            if (m_port.waitForReadyRead(kFirstReplyMs) && Collect(kGapMs, &reply) &&
+                reply.contains(kSuccess))
+                return true;
+        }
+    }
+    m_port.close();
+    return false;
+}
+
+bool CAdvCmd::WaitQuiet()
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (m_port.waitForReadyRead(kQuietStepMs)) {
+        if (elapsed.elapsed() > kCollectLimitMs)
+            return false;
+    }
+    return true;
+}
+
+bool CAdvCmd::Collect(int gapMs, QByteArray *reply)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    reply->append(m_port.readAll());
+    while (m_port.waitForReadyRead(gapMs)) {
+        reply->append(m_port.readAll());
+        if (elapsed.elapsed() > kCollectLimitMs)
+            return false;
+    }
+    return true;
+}
+
+// Writes one line after a quiet line, then reads and drops whatever the board answers.
+void CAdvCmd::Emit(const QByteArray &line)
+{
+    WaitQuiet();
+    m_port.write(line);
+    if (m_port.waitForBytesWritten(kBytesWrittenMs) && m_port.waitForReadyRead(kFirstReplyMs)) {
+        QByteArray dropped;
+        Collect(kGapMs, &dropped);
+    }
+}
+
+bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
+{
+    fields->clear();
+    // No wait for a quiet line: bytes left from an earlier exchange start this reply.
+    m_port.write(command);
+    if (!m_port.waitForReadyRead(kFirstReplyMs))
+        return false;
+    QByteArray reply;
+    Collect(kQueryGapMs, &reply); // a device that never stops is cut off; parse what came
+    if (!reply.contains(kSuccess))
+        return false;
+
+    const QString text = QString::fromUtf8(reply.constData()); // up to the first NUL byte
+    qDebug() << text;
+
+    // Each data line: "+", a header as long as the request minus the skip, fields separated
+    // by commas, one more character, CR. At least the "+" goes, so the parse always advances.
+    const int header = std::max(1, int(command.size()) - skip);
+    bool result = false;
+    int pos = 0;
+    for (;;) {
+        const int plus = text.indexOf(QLatin1Char('+'), pos);
+        if (plus < 0)
+            break;
+        pos = std::min(int(text.size()), plus + header);
+        const int cr = text.indexOf(QLatin1Char('\r'), pos);
+        // The character before the CR is not data; a CR right after the header ends an empty
+        // field.
+        const int end = cr >= 0 ? std::max(pos, cr - 1) : int(text.size());
+        for (int comma = text.indexOf(QLatin1Char(','), pos); comma >= 0 && comma < end;
+             comma = text.indexOf(QLatin1Char(','), pos)) {
+            fields->append(text.mid(pos, comma - pos));
+            pos = comma + 1;
+        }
+        if (cr >= 0) {
+            fields->append(text.mid(pos, end - pos));
+            pos = cr + 1;
+            result = true;
+        }
+    }
+    return result;
+}
+
+bool CAdvCmd::Query(int skip, const QByteArray &request, int attempts, int fieldCount,
+                    QStringList *fields)
+{
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        if (GetCmd(skip, request, fields) && fields->size() == fieldCount)
+            return true;
+    }
+    return false;
+}
+
+bool CAdvCmd::GetVersion(QString *out)
+{
+    QStringList fields;
+    if (!m_connected || !Query(kSkipBare, "ADV#VERSION\r", kRetriedAttempts, 1, &fields))
+        return false;
+    *out = fields[0];
+    return true;
+}
+
+bool CAdvCmd::GetInputA(int n, QString *out)
+{
+    QStringList fields;
+    if (!m_connected ||
+        !Query(kSkipBare, InputRequest("INPUTA", n), kRetriedAttempts, 1, &fields))
+        return false;
+    *out = fields[0];
+    return true;
+}
+
+bool CAdvCmd::GetInputL(int n, QString *out)
+{
+    QStringList fields;
+    if (!m_connected || !Query(kSkipBare, InputRequest("INPUTL", n), kSingleAttempt, 1, &fields))
+        return false;
+    *out = fields[0];
+    return true;
+}
+
+bool CAdvCmd::GetOutput(OutputModes *modes)
+{
+    if (!m_connected)
+        return false;
+    const int outputs = std::min(m_outputCount, kMaxOutputs);
+    if (outputs == 0)
+        return true;
+    QStringList fields;
+    if (!Query(kSkipQuery, QueryRequest("OUTPUT"), kRetriedAttempts, kOutputFields * outputs,
+               &fields))
+        return false;
+    for (int i = 0; i < outputs; ++i)
+        (*modes)[size_t(i)] = ToInt(fields[kOutputFields * i + 1]);
+    return true;
+}
+
+bool CAdvCmd::GetPower(PowerModes *modes)
+{
+    if (!m_connected)
+        return false;
+    const int powers = std::min(m_powerCount, kMaxPowers);
+    QStringList fields;
+    if (!Query(kSkipQuery, QueryRequest("POWER"), kRetriedAttempts, kPowerFields * powers,
+               &fields))
+        return false;
+    for (int i = 0; i < powers; ++i)
+        (*modes)[size_t(i)] = ToInt(fields[kPowerFields * i + 1]);
+    return true;
+}
+
+bool CAdvCmd::GetWake(WakeSessions *sessions)
+{
+    QStringList fields;
+    if (!m_connected || !Query(kSkipQuery, QueryRequest("WAKE"), kRetriedAttempts,
+                               kWakeFields * kSessionCount, &fields))
+        return false;
+    for (int j = 0; j < kSessionCount; ++j) {
+        WakeSession &session = (*sessions)[size_t(j)];
+        const int base = kWakeFields * j;
+        session.mode = ToInt(fields[base + 1]);
+        session.start = ToTime(fields[base + 2]);
+        session.interval = ToTime(fields[base + 3]);
+        session.repeat = ToInt(fields[base + 4]);
+    }
+    return true;
+}
+
+bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
+{
+    if (!m_connected)
+        return false;
+    const int outputs = std::min(m_outputCount, kMaxOutputs);
+    if (outputs == 0)
+        return true;
+    QStringList fields;
+    const int perOutput = kOutputTimingFields * kSessionCount;
+    if (!Query(kSkipQuery, QueryRequest("COUTPUT"), kRetriedAttempts, perOutput * outputs,
+               &fields))
+        return false;
+    for (int o = 0; o < outputs; ++o) {
+        for (int j = 0; j < kSessionCount; ++j) {
+            SessionOutputTimings &t = (*timings)[size_t(j)];
+            const int base = perOutput * o + kOutputTimingFields * j;
+            t.number[size_t(o)] = ToInt(fields[base + 2]);
+            t.delay[size_t(o)] = ToInt(fields[base + 3]);
+            t.duration[size_t(o)] = ToInt(fields[base + 4]);
+            t.interval[size_t(o)] = ToInt(fields[base + 5]);
+        }
+    }
+    return true;
+}
+
+bool CAdvCmd::GetCPower(AllPowerTimes *times)
+{
+    if (!m_connected)
+        return false;
+    const int powers = std::min(m_powerCount, kMaxPowers);
+    const int perRail = kPowerTimeFields * kSessionCount;
+    QStringList fields;
+    if (!Query(kSkipQuery, QueryRequest("CPOWER"), kRetriedAttempts, perRail * powers, &fields))
+        return false;
+    // All sessions of rail 1 come first, then all sessions of rail 2.
+    for (int r = 0; r < powers; ++r) {
+        for (int j = 0; j < kSessionCount; ++j)
+            (*times)[size_t(j)][size_t(r)] = ToInt(fields[perRail * r + kPowerTimeFields * j + 2]);
+    }
+    return true;
+}
+
+bool CAdvCmd::GetCInput(InputTriggers *inputs)
+{
+    if (!m_connected)
+        return false;
+    const int count = std::min(m_inputCount, kMaxInputs);
+    QStringList fields;
+    if (!Query(kSkipQuery, QueryRequest("CINPUT"), kRetriedAttempts, kInputFields * count,
+               &fields))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        InputTrigger &input = (*inputs)[size_t(i)];
+        const int base = kInputFields * i;
+        input.session = ToInt(fields[base + 1]);
+        input.detection = ToInt(fields[base + 2]);
+        input.enabled = ToInt(fields[base + 3]);
+    }
+    return true;
+}
+
+bool CAdvCmd::GetTime(QString *out)
+{
+    QStringList fields;
+    if (!m_connected || !Query(kSkipQuery, QueryRequest("TIME"), kSingleAttempt, 1, &fields))
+        return false;
+    qDebug() << "board time" << fields[0];
+    *out = fields[0];
+    return true;
+}
+
+bool CAdvCmd::GetDate(QString *out)
+{
+    QStringList fields;
+    if (!m_connected || !Query(kSkipQuery, QueryRequest("DATE"), kSingleAttempt, 1, &fields))
+        return false;
+    qDebug() << "board date" << fields[0];
+    *out = fields[0];
+    return true;
+}
+
+bool CAdvCmd::GetBattery(BatteryThresholds *pair)
+{
+    QStringList fields;
+    if (!m_connected || !Query(kSkipQuery, QueryRequest("BATTERY"), kRetriedAttempts, 2, &fields))
+        return false;
+    (*pair)[0] = ToInt(fields[0]);
+    (*pair)[1] = ToInt(fields[1]);
+    return true;
+}
+
+// Asks the board to clear its wake programme. Its reply form is not known, so only a reply
+// without any data line counts as success.
+bool CAdvCmd::ResetWake()
+{
+    QStringList fields;
+    return m_connected && GetCmd(kSkipBare, "ADV#RESETWAKE\r", &fields) && fields.isEmpty();
+}
+
+bool CAdvCmd::SetOutput(const OutputModes &modes)
+{
+    if (!m_connected)
+        return false;
+    for (int n = 1; n <= std::min(m_outputCount, kMaxOutputs); ++n)
+        SendCmd(SettingLine("OUTPUT", {Number(n), Number(modes[size_t(n - 1)])}));
+    return true;
+}
+
+bool CAdvCmd::SetPower(const PowerModes &modes)
+{
+    if (!m_connected)
+        return false;
+    for (int r = 1; r <= std::min(m_powerCount, kMaxPowers); ++r)
+        SendCmd(SettingLine("POWER", {Number(r), Number(modes[size_t(r - 1)])}));
+    return true;
+}
+
+bool CAdvCmd::SetWake(const WakeSessions &sessions)
+{
+    if (!m_connected)
+        return false;
+    for (int j = 0; j < kSessionCount; ++j) {
+        const WakeSession &s = sessions[size_t(j)];
+        SendCmd(SettingLine("WAKE", {Number(j), Number(s.mode), TimeField(s.start),
+                                     TimeField(s.interval), Number(s.repeat)}));
+    }
+    return true;
+}
+
+bool CAdvCmd::SetCOutput(const AllOutputTimings &timings)
+{
+    if (!m_connected)
+        return false;
+    // Outer loop over outputs, inner over sessions: the order of a command file.
+    for (int n = 1; n <= std::min(m_outputCount, kMaxOutputs); ++n) {
+        const size_t o = size_t(n - 1);
+        for (int j = 0; j < kSessionCount; ++j) {
+            const SessionOutputTimings &t = timings[size_t(j)];
+            SendCmd(SettingLine("COUTPUT", {Number(n), Number(j), Number(t.number[o]),
+                                            Number(t.delay[o]), Number(t.duration[o]),
+                                            Number(t.interval[o])}));
+        }
+    }
+    return true;
+}
+
+bool CAdvCmd::SetCPower(const AllPowerTimes &times)
+{
+    if (!m_connected)
+        return false;
+    for (int r = 1; r <= std::min(m_powerCount, kMaxPowers); ++r) {
+        for (int j = 0; j < kSessionCount; ++j)
+            SendCmd(
+                SettingLine("CPOWER", {Number(r), Number(j), Number(times[size_t(j)][size_t(r - 1)])}));
+    }
+    return true;
+}
+
+bool CAdvCmd::SetCInput(const InputTriggers &inputs)
+{
+    if (!m_connected)
+        return false;
+    for (int i = 1; i <= std::min(m_inputCount, kMaxInputs); ++i) {
+        const InputTrigger &in = inputs[size_t(i - 1)];
+        SendCmd(SettingLine("CINPUT",
+                            {Number(i), Number(in.session), Number(in.detection), Number(in.enabled)}));
+    }
+    return true;
+}
+
+bool CAdvCmd::SetTime(QString text)
+{
+    if (!m_connected)
+        return false;
+    SendCmd(SettingLine("TIME", {text.toUtf8()}));
+    return true;
+}
+
+bool CAdvCmd::SetDate(QString text)
+{
+    if (!m_connected)
+        return false;
+    SendCmd(SettingLine("DATE", {text.toUtf8()}));
+    return true;
+}
+
+bool CAdvCmd::SetBattery(const BatteryThresholds &pair)
+{
+    if (!m_connected)
+        return false;
+    SendCmd(SettingLine("BATTERY", {Number(pair[0]), Number(pair[1])}));
+    return true;
+}
+
+void CAdvCmd::SendCmd(const QByteArray &line)
+{
+    if (BoardType::IsFileMode(m_boardType))
+        AppendToCommandFile(line);
+    else
+        Emit(line);
+}
+
+// Every line opens and closes the file anew; a line that cannot be written is lost, and the
+// next line tries again.
+void CAdvCmd::AppendToCommandFile(const QByteArray &line)
+{
+    const QString name = BoardType::CommandFile(m_boardType);
+    if (name.isEmpty())
+        return;
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    file.write(line + kFileLineEnd);
+}

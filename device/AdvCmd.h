@@ -1,0 +1,88 @@
+#pragma once
+
+#include "device/BoardRecords.h"
+
+#include <QByteArray>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// The serial link to a board and the "ADV#" commands spoken over it.
+//
+// Every exchange blocks the calling (GUI) thread with bounded waits. Queries are request/reply
+// transactions; setting commands go through SendCmd to the port, or in a file mode to the
+// board family's command file. Nothing is sent while the link is not connected.
+class CAdvCmd
+{
+public:
+    // Lists the names of the serial ports to scan, in scan order.
+    using PortDiscovery = std::function<QStringList()>;
+
+    CAdvCmd();
+    ~CAdvCmd();
+    CAdvCmd(const CAdvCmd &) = delete;
+    CAdvCmd &operator=(const CAdvCmd &) = delete;
+
+    // The one seam of the port scan: the tool scans every available serial port; a test or the
+    // demo hands in its own pseudo-terminals instead. An empty function restores the real scan.
+    static void SetPortDiscovery(PortDiscovery discovery);
+
+    bool OpenPort(QString *portName);
+    bool GetCmd(int skip, QByteArray command, QStringList *fields);
+    void SetBoardInfo(int outputs, int inputs, int powers, int type);
+
+    bool IsConnected() const { return m_connected; }
+    int BoardType() const { return m_boardType; }
+    int OutputCount() const { return m_outputCount; }
+    int InputCount() const { return m_inputCount; }
+    int PowerCount() const { return m_powerCount; }
+    QString PortName() const { return m_portName; }
+
+    // Queries: each returns false, leaving its target unchanged, unless a reply with the
+    // expected number of fields arrived within its attempts.
+    bool GetVersion(QString *out);
+    bool GetInputA(int n, QString *out);
+    bool GetInputL(int n, QString *out);
+    bool GetOutput(OutputModes *modes);
+    bool GetPower(PowerModes *modes);
+    bool GetWake(WakeSessions *sessions);
+    bool GetCOutput(AllOutputTimings *timings);
+    bool GetCPower(AllPowerTimes *times);
+    bool GetCInput(InputTriggers *inputs);
+    bool GetTime(QString *out);
+    bool GetDate(QString *out);
+    bool GetBattery(BatteryThresholds *pair);
+    bool ResetWake();
+
+    // Setting commands: one line per item, in a fixed order; false when not connected.
+    bool SetOutput(const OutputModes &modes);
+    bool SetPower(const PowerModes &modes);
+    bool SetWake(const WakeSessions &sessions);
+    bool SetCOutput(const AllOutputTimings &timings);
+    bool SetCPower(const AllPowerTimes &times);
+    bool SetCInput(const InputTriggers &inputs);
+    bool SetTime(QString text);
+    bool SetDate(QString text);
+    bool SetBattery(const BatteryThresholds &pair);
+
+    // Emits one complete setting line (with its CR) to the port or the command file.
+    void SendCmd(const QByteArray &line);
+
+private:
+    bool Query(int skip, const QByteArray &request, int attempts, int fieldCount,
+               QStringList *fields);
+    bool WaitQuiet();
+    bool Collect(int gapMs, QByteArray *reply);
+    bool TryHandshake(const QString &name);
+    void Emit(const QByteArray &line);
+    void AppendToCommandFile(const QByteArray &line);
+
+    int m_inputCount = 0;
+    int m_powerCount = 0;
+    int m_outputCount = 0;
+    int m_boardType = 0;
+    QString m_portName;
+    bool m_connected = false;
+    QSerialPort m_port;
+};

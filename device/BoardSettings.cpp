@@ -1,0 +1,171 @@
+#include "device/BoardSettings.h"
+
+#include "device/BoardType.h"
+#include "device/IniImport.h"
+
+namespace {
+// What a reset leaves in the session times: midnight, as a time of day.
+QDateTime ResetTime()
+{
+    return QDateTime::fromString(QStringLiteral("00:00:00"), QStringLiteral("hh:mm:ss"));
+}
+const QString kUnknownVersion = QStringLiteral("unknown");
+} // namespace
+
+CBoardSettings::CBoardSettings() : m_link(std::make_unique<CAdvCmd>()) {}
+
+bool CBoardSettings::ConnectBoard()
+{
+    return m_link->OpenPort(&m_portName);
+}
+
+bool CBoardSettings::ReadAll()
+{
+    QString version;
+    if (!m_link->GetVersion(&version))
+        return false;
+    // The board reports its type as the first character of its version: a live type only.
+    bool isNumber = false;
+    int type = version.left(1).toInt(&isNumber, 10);
+    if (!isNumber || type < 0 || type > BoardType::kHighestLive)
+        type = BoardType::Unknown;
+    m_version = version.mid(1);
+    SetBoardType(type);
+
+    // Stops at the first query that fails; later groups keep their values.
+    return m_link->GetOutput(&m_outputModes) && m_link->GetPower(&m_powerModes) &&
+           m_link->GetWake(&m_sessions) && m_link->GetCOutput(&m_outputTimings) &&
+           m_link->GetCPower(&m_powerTimes) && m_link->GetCInput(&m_inputTriggers);
+}
+
+void CBoardSettings::SetBoardType(int type)
+{
+    m_boardType = type;
+    const BoardType::Capabilities caps = BoardType::CapabilitiesOf(type);
+    m_link->SetBoardInfo(caps.outputs, caps.inputs, caps.powers, type);
+}
+
+int CBoardSettings::GetOutputCount() const
+{
+    return BoardType::CapabilitiesOf(m_boardType).outputs;
+}
+
+int CBoardSettings::GetPowerCount() const
+{
+    return BoardType::CapabilitiesOf(m_boardType).powers;
+}
+
+bool CBoardSettings::SetOutputModes(const OutputModes &modes)
+{
+    m_outputModes = modes;
+    return m_link->SetOutput(m_outputModes);
+}
+
+bool CBoardSettings::SetPowerModes(int rail1, int rail2)
+{
+    m_powerModes = {rail1, rail2};
+    return m_link->SetPower(m_powerModes);
+}
+
+BatteryThresholds CBoardSettings::ReadBatteryThresholds()
+{
+    m_link->GetBattery(&m_batteryThresholds);
+    return m_batteryThresholds;
+}
+
+bool CBoardSettings::SetBatteryThresholds(const BatteryThresholds &pair)
+{
+    m_batteryThresholds = pair;
+    return m_link->SetBattery(m_batteryThresholds);
+}
+
+bool CBoardSettings::SetSession(int i, const WakeSession &session)
+{
+    m_sessions[size_t(i)] = session;
+    return m_link->SetWake(m_sessions);
+}
+
+bool CBoardSettings::SetInputTriggers(const InputTriggers &triggers)
+{
+    m_inputTriggers = triggers;
+    return m_link->SetCInput(m_inputTriggers);
+}
+
+bool CBoardSettings::SetPowerTimes(int i, int power1, int power2)
+{
+    m_powerTimes[size_t(i)] = {power1, power2};
+    return m_link->SetCPower(m_powerTimes);
+}
+
+bool CBoardSettings::SetOutputTimings(int i, const SessionOutputTimings &timings)
+{
+    m_outputTimings[size_t(i)] = timings;
+    return m_link->SetCOutput(m_outputTimings);
+}
+
+bool CBoardSettings::GetTime(QString *out)
+{
+    return m_link->GetTime(out);
+}
+
+bool CBoardSettings::SetTime(const QString &text)
+{
+    return m_link->SetTime(text);
+}
+
+bool CBoardSettings::GetDate(QString *out)
+{
+    return m_link->GetDate(out);
+}
+
+bool CBoardSettings::SetDate(const QString &text)
+{
+    return m_link->SetDate(text);
+}
+
+bool CBoardSettings::GetAnalogInput(int n, QString *out)
+{
+    return m_link->GetInputA(n, out);
+}
+
+bool CBoardSettings::GetDigitalInput(int n, QString *out)
+{
+    return m_link->GetInputL(n, out);
+}
+
+// The order of this programme is the order of the lines in a command file.
+bool CBoardSettings::SendAll()
+{
+    m_link->SetPower(m_powerModes);
+    m_link->SetCPower(m_powerTimes);
+    m_link->SetOutput(m_outputModes);
+    m_link->SetCOutput(m_outputTimings);
+    m_link->SetWake(m_sessions);
+    return m_link->SetCInput(m_inputTriggers);
+}
+
+void CBoardSettings::Reset()
+{
+    m_version = kUnknownVersion;
+    m_boardType = BoardType::Unknown; // the link keeps its counts and type
+    m_batteryThresholds = {0, 0};
+    m_outputModes = {};
+    m_powerModes = {};
+    for (WakeSession &session : m_sessions)
+        session = WakeSession{0, ResetTime(), ResetTime(), 0};
+    m_inputTriggers = {};
+    m_outputTimings = {};
+    m_powerTimes = {};
+}
+
+bool CBoardSettings::LoadIni(const QString &path)
+{
+    IniProgramme programme;
+    if (!CIniImport::Read(path, &programme))
+        return false;
+    m_outputModes = programme.outputModes;
+    m_powerModes = programme.powerModes;
+    m_outputTimings = programme.outputTimings;
+    m_powerTimes = programme.powerTimes;
+    return true;
+}

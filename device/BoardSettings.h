@@ -1,0 +1,72 @@
+#pragma once
+
+#include "device/AdvCmd.h"
+#include "device/BoardRecords.h"
+
+#include <QString>
+#include <memory>
+
+// The one in-memory copy of the board: its type, version, port and whole programme.
+// Setters store first and send second; queries overwrite the stored values only on success.
+class CBoardSettings
+{
+public:
+    CBoardSettings();
+
+    bool ConnectBoard();
+    bool ReadAll();
+
+    QString GetPortName() const { return m_portName; }
+    QString GetVersion() const { return m_version; }
+    int GetBoardType() const { return m_boardType; }
+    void SetBoardType(int type);
+    int GetOutputCount() const;
+    int GetPowerCount() const;
+
+    OutputModes GetOutputModes() const { return m_outputModes; }
+    bool SetOutputModes(const OutputModes &modes);
+    PowerModes GetPowerModes() const { return m_powerModes; }
+    bool SetPowerModes(int rail1, int rail2);
+    BatteryThresholds ReadBatteryThresholds();
+    bool SetBatteryThresholds(const BatteryThresholds &pair);
+
+    WakeSession GetSession(int i) const { return m_sessions[size_t(i)]; }
+    bool SetSession(int i, const WakeSession &session);
+    InputTriggers GetInputTriggers() const { return m_inputTriggers; }
+    bool SetInputTriggers(const InputTriggers &triggers);
+    PowerTimes GetPowerTimes(int i) const { return m_powerTimes[size_t(i)]; }
+    bool SetPowerTimes(int i, int power1, int power2);
+    SessionOutputTimings GetOutputTimings(int i) const { return m_outputTimings[size_t(i)]; }
+    bool SetOutputTimings(int i, const SessionOutputTimings &timings);
+
+    bool GetTime(QString *out);
+    bool SetTime(const QString &text);
+    bool GetDate(QString *out);
+    bool SetDate(const QString &text);
+    bool GetAnalogInput(int n, QString *out);
+    bool GetDigitalInput(int n, QString *out);
+
+    bool SendAll();
+    void Reset();
+
+    // Reads the output and power programme of an INI file into the model. Returns false, and
+    // changes nothing, for a file that is missing, unreadable, malformed or holds none of the
+    // programme's keys; a bad file must never wipe the programme.
+    bool LoadIni(const QString &path);
+
+    // The link, for the tests and tools that watch it.
+    const CAdvCmd &Link() const { return *m_link; }
+
+private:
+    QString m_portName;
+    QString m_version;
+    qint32 m_boardType = 0;
+    OutputModes m_outputModes{};
+    PowerModes m_powerModes{};
+    BatteryThresholds m_batteryThresholds{};
+    WakeSessions m_sessions{};
+    InputTriggers m_inputTriggers{};
+    AllOutputTimings m_outputTimings{};
+    AllPowerTimes m_powerTimes{};
+    std::unique_ptr<CAdvCmd> m_link;
+};

@@ -1,0 +1,63 @@
+#include "device/IniImport.h"
+
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+// Pieces of the key paths.
+const QString kOutputMode = QStringLiteral("OUTPUT/Output%1");
+const QString kOutputTiming = QStringLiteral("ACTION_OUT%1_WAKE%2/%3");
+const QString kPowerMode = QStringLiteral("POWER/Power%1");
+const QString kPowerTime = QStringLiteral("ACTION_POWER_WAKE%1/Power%2");
+
+class KeyReader
+{
+public:
+    explicit KeyReader(const QString &path) : m_settings(path, QSettings::IniFormat) {}
+
+    qint32 Read(const QString &key)
+    {
+        if (m_settings.contains(key))
+            ++m_found;
+        return m_settings.value(key, 0).toInt();
+    }
+
+    int Found() const { return m_found; }
+    bool Parsed() const { return m_settings.status() == QSettings::NoError; }
+
+private:
+    QSettings m_settings;
+    int m_found = 0;
+};
+} // namespace
+
+bool CIniImport::Read(const QString &path, IniProgramme *programme)
+{
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable())
+        return false;
+
+    KeyReader keys(path);
+    IniProgramme read;
+    for (int n = 1; n <= kMaxOutputs; ++n) {
+        const size_t o = size_t(n - 1);
+        read.outputModes[o] = keys.Read(kOutputMode.arg(n));
+        for (int s = 1; s <= kSessionCount; ++s) {
+            SessionOutputTimings &t = read.outputTimings[size_t(s - 1)];
+            t.delay[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("timeout_start")));
+            t.duration[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("duration")));
+            t.interval[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("interval")));
+            t.number[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("number")));
+        }
+    }
+    for (int k = 1; k <= kMaxPowers; ++k) {
+        read.powerModes[size_t(k - 1)] = keys.Read(kPowerMode.arg(k));
+        for (int s = 1; s <= kSessionCount; ++s)
+            read.powerTimes[size_t(s - 1)][size_t(k - 1)] = keys.Read(kPowerTime.arg(s).arg(k));
+    }
+    // The reader parses lazily: its status is known only once values have been read.
+    if (!keys.Parsed() || keys.Found() == 0)
+        return false;
+    *programme = read;
+    return true;
+}
