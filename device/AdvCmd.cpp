@@ -155,12 +155,11 @@ bool CAdvCmd::OpenPort(QString *portName)
 bool CAdvCmd::TryHandshake(const QString &name)
 {
     m_port.setPortName(name);
-    const bool ready = m_port.open(QIODevice::ReadWrite) &&
-                       m_port.setBaudRate(QSerialPort::Baud9600) &&
-                       m_port.setDataBits(QSerialPort::Data8) &&
-                       m_port.setParity(QSerialPort::NoParity) &&
-                       m_port.setStopBits(QSerialPort::OneStop) &&
-                       m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool ready =
+        m_port.open(QIODevice::ReadWrite) && m_port.setBaudRate(QSerialPort::Baud9600) &&
+        m_port.setDataBits(QSerialPort::Data8) && m_port.setParity(QSerialPort::NoParity) &&
+        m_port.setStopBits(QSerialPort::OneStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (ready) {
         m_port.flush();
         QByteArray reply;
@@ -276,8 +275,7 @@ bool CAdvCmd::GetVersion(QString *out)
 bool CAdvCmd::GetInputA(int n, QString *out)
 {
     QStringList fields;
-    if (!m_connected ||
-        !Query(kSkipBare, InputRequest("INPUTA", n), kRetriedAttempts, 1, &fields))
+    if (!m_connected || !Query(kSkipBare, InputRequest("INPUTA", n), kRetriedAttempts, 1, &fields))
         return false;
     *out = fields[0];
     return true;
@@ -314,8 +312,7 @@ bool CAdvCmd::GetPower(PowerModes *modes)
         return false;
     const int powers = std::min(m_powerCount, kMaxPowers);
     QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("POWER"), kRetriedAttempts, kPowerFields * powers,
-               &fields))
+    if (!Query(kSkipQuery, QueryRequest("POWER"), kRetriedAttempts, kPowerFields * powers, &fields))
         return false;
     for (int i = 0; i < powers; ++i)
         (*modes)[size_t(i)] = ToInt(fields[kPowerFields * i + 1]);
@@ -348,8 +345,7 @@ bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
         return true;
     QStringList fields;
     const int perOutput = kOutputTimingFields * kSessionCount;
-    if (!Query(kSkipQuery, QueryRequest("COUTPUT"), kRetriedAttempts, perOutput * outputs,
-               &fields))
+    if (!Query(kSkipQuery, QueryRequest("COUTPUT"), kRetriedAttempts, perOutput * outputs, &fields))
         return false;
     for (int o = 0; o < outputs; ++o) {
         for (int j = 0; j < kSessionCount; ++j) {
@@ -387,8 +383,7 @@ bool CAdvCmd::GetCInput(InputTriggers *inputs)
         return false;
     const int count = std::min(m_inputCount, kMaxInputs);
     QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("CINPUT"), kRetriedAttempts, kInputFields * count,
-               &fields))
+    if (!Query(kSkipQuery, QueryRequest("CINPUT"), kRetriedAttempts, kInputFields * count, &fields))
         return false;
     for (int i = 0; i < count; ++i) {
         InputTrigger &input = (*inputs)[size_t(i)];
@@ -477,9 +472,9 @@ bool CAdvCmd::SetCOutput(const AllOutputTimings &timings)
         const size_t o = size_t(n - 1);
         for (int j = 0; j < kSessionCount; ++j) {
             const SessionOutputTimings &t = timings[size_t(j)];
-            SendCmd(SettingLine("COUTPUT", {Number(n), Number(j), Number(t.number[o]),
-                                            Number(t.delay[o]), Number(t.duration[o]),
-                                            Number(t.interval[o])}));
+            SendCmd(SettingLine("COUTPUT",
+                                {Number(n), Number(j), Number(t.number[o]), Number(t.delay[o]),
+                                 Number(t.duration[o]), Number(t.interval[o])}));
         }
     }
     return true;
@@ -491,8 +486,8 @@ bool CAdvCmd::SetCPower(const AllPowerTimes &times)
         return false;
     for (int r = 1; r <= std::min(m_powerCount, kMaxPowers); ++r) {
         for (int j = 0; j < kSessionCount; ++j)
-            SendCmd(
-                SettingLine("CPOWER", {Number(r), Number(j), Number(times[size_t(j)][size_t(r - 1)])}));
+            SendCmd(SettingLine("CPOWER",
+                                {Number(r), Number(j), Number(times[size_t(j)][size_t(r - 1)])}));
     }
     return true;
 }
@@ -503,8 +498,8 @@ bool CAdvCmd::SetCInput(const InputTriggers &inputs)
         return false;
     for (int i = 1; i <= std::min(m_inputCount, kMaxInputs); ++i) {
         const InputTrigger &in = inputs[size_t(i - 1)];
-        SendCmd(SettingLine("CINPUT",
-                            {Number(i), Number(in.session), Number(in.detection), Number(in.enabled)}));
+        SendCmd(SettingLine(
+            "CINPUT", {Number(i), Number(in.session), Number(in.detection), Number(in.enabled)}));
     }
     return true;
 }

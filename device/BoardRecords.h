@@ -44,7 +44,7 @@ struct SessionOutputTimings
 
 using OutputModes = std::array<qint32, kMaxOutputs>;
 using PowerModes = std::array<qint32, kMaxPowers>;
-using BatteryThresholds = std::array<qint32, 2>; // low, high, in millivolts
+using BatteryThresholds = std::array<qint32, 2>;   // low, high, in millivolts
 using PowerTimes = std::array<qint32, kMaxPowers>; // power 1, power 2, in seconds
 using WakeSessions = std::array<WakeSession, kSessionCount>;
 using InputTriggers = std::array<InputTrigger, kMaxInputs>;

@@ -16,6 +16,7 @@ public:
     bool ConnectBoard();
     bool ReadAll();
 
+    bool IsConnected() const { return m_link->IsConnected(); }
     QString GetPortName() const { return m_portName; }
     QString GetVersion() const { return m_version; }
     int GetBoardType() const { return m_boardType; }

@@ -6,7 +6,8 @@
 // the programme goes into the family's command file instead of to the port.
 namespace BoardType {
 
-enum : int {
+enum : int
+{
     Unknown = 0,
     LumivorV1 = 1,
     LumivorV2 = 2,

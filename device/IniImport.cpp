@@ -19,7 +19,9 @@ public:
     {
         if (m_settings.contains(key))
             ++m_found;
-        return m_settings.value(key, 0).toInt();
+        // Through the text, so that a number beyond 32 bits reads as 0 instead of being
+        // silently truncated by the variant's own conversion.
+        return m_settings.value(key, 0).toString().toInt(nullptr, 10);
     }
 
     int Found() const { return m_found; }

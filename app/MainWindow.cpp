@@ -1,0 +1,141 @@
+#include "app/MainWindow.h"
+
+#include "device/BoardSettings.h"
+#include "pages/Curve.h"
+#include "pages/General.h"
+#include "pages/SuperUser.h"
+#include "pages/Wake.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+
+namespace {
+
+// Tab titles of the administrator pages when they are shown; the last one differs from the
+// form's "Battery protector".
+const std::array<const char *, MainWindowForm::kAdminTabCount> kAdminTabTitles{
+    QT_TRANSLATE_NOOP("MainWindow", "Input"), QT_TRANSLATE_NOOP("MainWindow", "Output"),
+    QT_TRANSLATE_NOOP("MainWindow", "Power"), QT_TRANSLATE_NOOP("MainWindow", "Battery Protected")};
+
+// The timeline chart: a 1600-pixel day seen through a 750-pixel window under the tabs.
+const QPoint kChartPosition(0, 500);
+const QSize kChartSize(1600, 100);
+const QPoint kChartAreaPosition(10, 500);
+const QSize kChartAreaSize(750, 100);
+const QString kChartStyleSheet = QStringLiteral(" #datawidget { background-color:#000; } ");
+
+} // namespace
+
+using Form = MainWindowForm;
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWindowForm)
+{
+    // 1. The widget tree; "Photo Session 1" is the current tab.
+    m_form->Build(this);
+
+    // 2. The window starts in the standard page set; the administrator pages are kept aside.
+    for (int i = 0; i < Form::kAdminTabCount; ++i)
+        m_adminPages[size_t(i)] = m_form->tabWidget->widget(Form::kFirstAdminTab + i);
+    RemoveAdminTabs();
+
+    // 3. The mode menu and the "Connect" button.
+    connect(m_form->actionAdmin, SIGNAL(triggered()), this, SLOT(Admin()));
+    connect(m_form->actionStandard, SIGNAL(triggered()), this, SLOT(Standard()));
+    connect(m_form->pbConnect, SIGNAL(clicked()), this, SLOT(Connect()));
+
+    // 4. The board settings model with its link, then the chart under the tabs.
+    m_settings = std::make_unique<CBoardSettings>();
+    m_chartArea = new QScrollArea;
+    m_chart = new CCurve(m_settings.get(), nullptr);
+    m_chart->setParent(m_form->centralWidget);
+    m_chart->move(kChartPosition);
+    m_chart->resize(kChartSize);
+    m_chart->setStyleSheet(kChartStyleSheet);
+    m_chart->show();
+    m_chartArea->setWidget(m_chart);
+    m_chartArea->setParent(m_form->centralWidget);
+    m_chartArea->move(kChartAreaPosition);
+    m_chartArea->resize(kChartAreaSize);
+    m_chartArea->show();
+    m_chartArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    // 5. The page controllers: General, the four photo sessions (each wired to General before
+    // the next is made), then the administrator pages.
+    m_general = new CGeneral(m_form, m_settings.get(), this);
+    for (int index = 0; index < kSessionPages; ++index) {
+        CWake *wake = new CWake(index, m_form, m_settings.get(), m_chart, this);
+        wake->Init();
+        connect(m_general, SIGNAL(sInitAff(bool)), wake, SLOT(InitAff(bool)));
+        m_wakes[size_t(index)] = wake;
+    }
+    m_superUser = new CSuperUser(m_form, m_settings.get(), this);
+    m_superUser->Init();
+
+    // 6. Look for a board before the window is first shown.
+    Connect();
+}
+
+MainWindow::~MainWindow()
+{
+    delete m_form;
+}
+
+void MainWindow::Admin()
+{
+    for (int i = 0; i < Form::kAdminTabCount; ++i) {
+        // A page already shown stays where it is, so choosing "SuperUser" twice adds nothing.
+        QWidget *page = m_adminPages[size_t(i)];
+        if (m_form->tabWidget->indexOf(page) < 0)
+            m_form->tabWidget->insertTab(Form::kFirstAdminTab + i, page,
+                                         tr(kAdminTabTitles[size_t(i)]));
+    }
+    for (CWake *wake : m_wakes)
+        wake->GetAdmin();
+}
+
+void MainWindow::Standard()
+{
+    RemoveAdminTabs();
+    for (CWake *wake : m_wakes)
+        wake->GetStandard();
+}
+
+void MainWindow::Connect()
+{
+    if (m_settings->ConnectBoard()) {
+        m_general->ShowConnection(true);
+        m_form->leConf->setText(tr("by board"));
+        // A read-out that fails part-way leaves the pages as they were.
+        if (m_settings->ReadAll())
+            RefreshAll();
+    } else {
+        m_general->ShowConnection(false);
+        m_form->leConf->setText(tr("unknown"));
+        m_settings->Reset();
+        RefreshAll();
+    }
+    m_chart->ComputeTimeline();
+    m_chart->repaint();
+}
+
+void MainWindow::RefreshAll()
+{
+    // Showing the board type may run the General page's board change, which reloads the pages.
+    m_general->Refresh();
+    for (CWake *wake : m_wakes) {
+        wake->GetWake();
+        wake->GetCPower();
+        wake->GetCOutput();
+    }
+}
+
+void MainWindow::RemoveAdminTabs()
+{
+    // Highest index first; removing an index that does not exist does nothing.
+    for (int index = Form::kLastAdminTab; index >= Form::kFirstAdminTab; --index)
+        m_form->tabWidget->removeTab(index);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "forms/MainWindowForm.h"
+
+class CBoardSettings;
+class CCurve;
+class CGeneral;
+class CSuperUser;
+class CWake;
+
+class QScrollArea;
+
+// The program's one window. It builds the form on itself, hosts every other object of the tool
+// and switches between the standard page set (General and the four photo sessions) and the
+// administrator set, which adds the Input, Output, Power and battery pages.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+public slots:
+    // Shows the administrator pages at tab indices 5 to 8.
+    void Admin();
+    // Takes the administrator pages out again.
+    void Standard();
+    // Scans the serial ports for a board and reads its settings into the pages.
+    void Connect();
+
+private:
+    static constexpr int kSessionPages = 4;
+
+    // Copies the model into every page.
+    void RefreshAll();
+    void RemoveAdminTabs();
+
+    MainWindowForm *m_form;
+    std::unique_ptr<CBoardSettings> m_settings;
+    CGeneral *m_general = nullptr;
+    std::array<CWake *, kSessionPages> m_wakes{};
+    CSuperUser *m_superUser = nullptr;
+    // The administrator pages, kept while they are out of the tab widget.
+    std::array<QWidget *, MainWindowForm::kAdminTabCount> m_adminPages{};
+    CCurve *m_chart = nullptr;
+    QScrollArea *m_chartArea = nullptr;
+};

@@ -1,0 +1,161 @@
+// lumivor-bench: times the link against a simulated board paced like a 9600-baud line.
+//
+// For each live board type it measures a connection plus the full read-out, and for each board
+// type the write-out of the whole programme. Each figure is compared with its protocol floor:
+// the waits the protocol mandates for the exchanges that took place, plus the time the board's
+// bytes spend on the line. The board runs in a child process, so the CPU share is the tool's own.
+//
+// Usage: lumivor-bench [--runs N]
+
+#include "bench/BoardProcess.h"
+#include "device/AdvCmd.h"
+#include "device/BoardSettings.h"
+#include "device/BoardType.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+
+namespace {
+constexpr int kDefaultRuns = 3;
+constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // 8N1: ten bits a byte
+
+// The waits every exchange must sit out after its bytes, in ms.
+constexpr double kHandshakeWaitsMs = 100 + 100; // quiet line before, silence after
+constexpr double kSettingWaitsMs = 100 + 100;   // the same for "ADV#ECHO=0" and every setting
+constexpr double kQueryWaitsMs = 50;            // silence after the reply
+
+const char *const kTypeNames[] = {
+    "unknown",        "Lumivor V1",           "Lumivor V2",          "KOTA",
+    "KOTA file mode", "Lumivor V1 file mode", "Lumivor V2 file mode"};
+
+bool IsQuery(const QByteArray &command)
+{
+    return command.endsWith("=?\r") || command.startsWith("ADV#VERSION") ||
+           command.startsWith("ADV#INPUTA=") || command.startsWith("ADV#INPUTL=");
+}
+
+double FloorMs(const CBoardProcess::Traffic &traffic)
+{
+    double ms = traffic.sentBytes * kByteMs;
+    for (const QByteArray &command : traffic.commands) {
+        if (command == "ADV#\r")
+            ms += kHandshakeWaitsMs;
+        else if (IsQuery(command))
+            ms += kQueryWaitsMs;
+        else
+            ms += kSettingWaitsMs;
+    }
+    return ms;
+}
+
+double CpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+}
+
+struct Figures
+{
+    double wallMs = 0;
+    double floorMs = 0;
+    double cpuMs = 0;
+    int lines = 0;
+    bool ok = true;
+};
+
+// Runs `setUp` unmeasured and `measured` timed, `runs` times; keeps the median run.
+Figures Measure(CBoardProcess &board, int runs, const std::function<void(CBoardSettings &)> &setUp,
+                const std::function<bool(CBoardSettings &)> &measured)
+{
+    QVector<Figures> all;
+    for (int run = 0; run < runs; ++run) {
+        CBoardSettings settings;
+        setUp(settings);
+        board.Clear();
+        QElapsedTimer wall;
+        const double cpuBefore = CpuMs();
+        wall.start();
+        Figures f;
+        f.ok = measured(settings);
+        f.wallMs = wall.nsecsElapsed() / 1e6;
+        f.cpuMs = CpuMs() - cpuBefore;
+        const CBoardProcess::Traffic traffic = board.Read();
+        f.floorMs = FloorMs(traffic);
+        f.lines = traffic.commands.size();
+        const QString file = BoardType::CommandFile(settings.GetBoardType());
+        if (!file.isEmpty()) {
+            QFile written(file);
+            written.open(QIODevice::ReadOnly);
+            f.lines = written.readAll().count('\n');
+            written.remove();
+        }
+        all << f;
+    }
+    std::sort(all.begin(), all.end(),
+              [](const Figures &a, const Figures &b) { return a.wallMs < b.wallMs; });
+    return all[all.size() / 2];
+}
+
+void Print(const char *what, const char *type, const Figures &f)
+{
+    const bool serial = f.floorMs > 0;
+    std::printf("%-22s %-21s %5d %10.1f %10.1f %7s %6.2f%% %s\n", what, type, f.lines, f.wallMs,
+                f.floorMs, serial ? qPrintable(QString::number(f.wallMs / f.floorMs, 'f', 3)) : "-",
+                f.wallMs > 0 ? 100.0 * f.cpuMs / f.wallMs : 0.0, f.ok ? "" : "(failed)");
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    CBoardProcess board; // forked before any thread exists
+    if (!board.Start()) {
+        std::fprintf(stderr, "lumivor-bench: cannot start the simulated board\n");
+        return 1;
+    }
+    QCoreApplication application(argc, argv);
+    // The link logs every raw reply; the figures are all this program should print.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    int runs = kDefaultRuns;
+    const QStringList args = application.arguments();
+    const int runsAt = args.indexOf(QStringLiteral("--runs"));
+    if (runsAt > 0 && runsAt + 1 < args.size())
+        runs = std::max(1, args[runsAt + 1].toInt());
+
+    CAdvCmd::SetPortDiscovery([&board] { return QStringList{board.PortName()}; });
+    QTemporaryDir commandFiles; // file modes write their command files here
+    QDir::setCurrent(commandFiles.path());
+
+    std::printf("Median of %d runs; board paced at %.4f ms a byte.\n", runs, kByteMs);
+    std::printf("%-22s %-21s %5s %10s %10s %7s %7s\n", "scenario", "board type", "lines", "wall ms",
+                "floor ms", "ratio", "CPU");
+
+    for (int type = BoardType::LumivorV1; type <= BoardType::kHighestLive; ++type) {
+        board.SetType(type);
+        const Figures f = Measure(
+            board, runs, [](CBoardSettings &) {},
+            [](CBoardSettings &s) { return s.ConnectBoard() && s.ReadAll(); });
+        Print("connect + read-out", kTypeNames[type], f);
+    }
+    for (int type = BoardType::Unknown; type <= BoardType::LumivorV2File; ++type) {
+        // A file-mode type writes its family's command file; the board keeps a live type.
+        board.SetType(BoardType::IsFileMode(type) ? BoardType::LumivorV1 : type);
+        const Figures f = Measure(
+            board, runs,
+            [type](CBoardSettings &s) {
+                s.ConnectBoard();
+                s.SetBoardType(type);
+            },
+            [](CBoardSettings &s) { return s.SendAll(); });
+        Print("write-out (SendAll)", kTypeNames[type], f);
+    }
+    return 0;
+}

@@ -1,0 +1,134 @@
+#include "pages/General.h"
+
+#include "device/BoardSettings.h"
+#include "device/BoardType.h"
+#include "forms/MainWindowForm.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimeEdit>
+
+namespace {
+// The board's clock travels as quoted texts; the quotes are part of the format.
+const QString kTimeFormat = QStringLiteral("\"hh:mm:ss\"");
+const QString kDateFormat = QStringLiteral("\"dd/MM/yyyy\"");
+const QString kStatusMarkup = QStringLiteral("<font color=\"%1\">%2</font>");
+const QString kConnectedColour = QStringLiteral("#00FF00");
+const QString kDisconnectedColour = QStringLiteral("#FF0000");
+constexpr int kStatusMessageMs = 8000;
+
+QString Tr(const char *text)
+{
+    return QCoreApplication::translate("MainWindow", text);
+}
+} // namespace
+
+CGeneral::CGeneral(MainWindowForm *form, CBoardSettings *settings, QObject *parent)
+    : QObject(parent), m_form(form), m_settings(settings)
+{
+}
+
+void CGeneral::ShowConnection(bool connected)
+{
+    m_form->pbfilegeneration->hide();
+    if (connected) {
+        m_form->label_2->setText(m_settings->GetPortName());
+        m_form->label_Connected->setText(kStatusMarkup.arg(kConnectedColour, Tr("Connected")));
+    } else {
+        m_form->label_2->setText(QString());
+        m_form->label_Connected->setText(
+            kStatusMarkup.arg(kDisconnectedColour, Tr("Disconnected")));
+    }
+    // Connected once, after the session pages exist, so every click runs its slot once.
+    if (m_wired)
+        return;
+    m_wired = true;
+    connect(m_form->pbGetDateTime, SIGNAL(clicked()), this, SLOT(GetDateTime()));
+    connect(m_form->pbSetDateTime, SIGNAL(clicked()), this, SLOT(SetDateTime()));
+    connect(m_form->cbBoard, SIGNAL(currentIndexChanged(QString)), this, SLOT(BoardChange()));
+    connect(m_form->pbfilegeneration, SIGNAL(clicked()), this, SLOT(FileGeneration()));
+    connect(m_form->pbSetConfiguration, SIGNAL(clicked()), this, SLOT(SetConfiguration()));
+}
+
+void CGeneral::Refresh()
+{
+    // A changed index runs BoardChange() through the combo box's own signal.
+    m_form->cbBoard->setCurrentIndex(m_settings->GetBoardType());
+    m_form->edit_version->setText(m_settings->GetVersion());
+}
+
+void CGeneral::GetDateTime()
+{
+    // A failed query leaves the text unparsable, and an edit ignores an invalid value.
+    QString text;
+    m_settings->GetTime(&text);
+    m_form->eTime->setDateTime(QDateTime::fromString(text, kTimeFormat));
+    m_settings->GetDate(&text);
+    m_form->eDate->setDateTime(QDateTime::fromString(text, kDateFormat));
+}
+
+void CGeneral::SetDateTime()
+{
+    if (m_form->cDateTimeAutomatic->isChecked()) {
+        // One reading of the clock for both, so time and date cannot straddle midnight.
+        const QDateTime now = QDateTime::currentDateTime();
+        m_form->eTime->setDateTime(now);
+        m_form->eDate->setDateTime(now);
+    }
+    m_settings->SetTime(m_form->eTime->dateTime().toString(kTimeFormat));
+    m_settings->SetDate(m_form->eDate->dateTime().toString(kDateFormat));
+}
+
+void CGeneral::BoardChange()
+{
+    const int type = m_form->cbBoard->currentIndex();
+    m_settings->SetBoardType(type);
+    const bool fileMode = BoardType::IsFileMode(type);
+    m_form->pbfilegeneration->setVisible(fileMode);
+    m_form->pbGetDateTime->setVisible(!fileMode);
+    for (int tab = MainWindowForm::kLastAdminTab; tab >= MainWindowForm::kFirstAdminTab; --tab)
+        m_form->tabWidget->removeTab(tab);
+    emit sInitAff(true);
+}
+
+void CGeneral::FileGeneration()
+{
+    const QString file = BoardType::CommandFile(m_settings->GetBoardType());
+    // Without a board nothing would be written: keep the user's previous file.
+    if (!m_settings->IsConnected()) {
+        if (!file.isEmpty())
+            m_form->statusBar->showMessage(Tr("Not connected: %1 was left unchanged").arg(file),
+                                           kStatusMessageMs);
+        return;
+    }
+    if (!file.isEmpty())
+        QFile::remove(file);
+    m_settings->SendAll();
+}
+
+void CGeneral::SetConfiguration()
+{
+    const QString path = QFileDialog::getOpenFileName(
+        nullptr, Tr("Open File"), QCoreApplication::applicationDirPath(), Tr("Ini (*.ini)"));
+    if (path.isEmpty())
+        return;
+    // A file that is not a programme must not wipe the one on the board.
+    if (!m_settings->LoadIni(path)) {
+        m_form->statusBar->showMessage(Tr("Could not read the configuration file %1").arg(path),
+                                       kStatusMessageMs);
+        return;
+    }
+    m_settings->SendAll();
+    m_form->leConf->setText(path);
+    emit sInitAff(false);
+}
