@@ -1,6 +1,7 @@
 #include "device/AdvCmd.h"
 
 #include "device/BoardType.h"
+#include "device/ReplyParser.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -37,17 +38,6 @@ constexpr char kCommandPrefix[] = "ADV#";
 // as the files boards are already loaded with.
 constexpr char kFileLineEnd[] = "\r\n";
 
-// Times and dates travel between double quotes, which are part of the format.
-const QString kTimeFormat = QStringLiteral("\"hh:mm:ss\"");
-
-// Session fields of one "ADV#WAKE=?" item, output timings of one "ADV#COUTPUT=?" item, ...
-constexpr int kWakeFields = 5;
-constexpr int kOutputFields = 2;
-constexpr int kPowerFields = 2;
-constexpr int kOutputTimingFields = 6;
-constexpr int kPowerTimeFields = 3;
-constexpr int kInputFields = 4;
-
 CAdvCmd::PortDiscovery &Discovery()
 {
     static CAdvCmd::PortDiscovery discovery;
@@ -63,16 +53,6 @@ QStringList AvailablePortNames()
     return names;
 }
 
-qint32 ToInt(const QString &field)
-{
-    return field.toInt(nullptr, 10); // 0 for anything that is not a decimal integer
-}
-
-QDateTime ToTime(const QString &field)
-{
-    return QDateTime::fromString(field, kTimeFormat);
-}
-
 QByteArray Number(qint32 value)
 {
     return QByteArray::number(value, 10);
@@ -80,7 +60,7 @@ QByteArray Number(qint32 value)
 
 QByteArray TimeField(const QDateTime &time)
 {
-    return time.toString(kTimeFormat).toUtf8(); // empty for a null time
+    return time.toString(CReplyParser::TimeFormat()).toUtf8(); // empty for a null time
 }
 
 // "ADV#" name "=" fields joined by commas, CR.
@@ -224,33 +204,7 @@ bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
 
     const QString text = QString::fromUtf8(reply.constData()); // up to the first NUL byte
     qDebug() << text;
-
-    // Each data line: "+", a header as long as the request minus the skip, fields separated
-    // by commas, one more character, CR. At least the "+" goes, so the parse always advances.
-    const int header = std::max(1, int(command.size()) - skip);
-    bool result = false;
-    int pos = 0;
-    for (;;) {
-        const int plus = text.indexOf(QLatin1Char('+'), pos);
-        if (plus < 0)
-            break;
-        pos = std::min(int(text.size()), plus + header);
-        const int cr = text.indexOf(QLatin1Char('\r'), pos);
-        // The character before the CR is not data; a CR right after the header ends an empty
-        // field.
-        const int end = cr >= 0 ? std::max(pos, cr - 1) : int(text.size());
-        for (int comma = text.indexOf(QLatin1Char(','), pos); comma >= 0 && comma < end;
-             comma = text.indexOf(QLatin1Char(','), pos)) {
-            fields->append(text.mid(pos, comma - pos));
-            pos = comma + 1;
-        }
-        if (cr >= 0) {
-            fields->append(text.mid(pos, end - pos));
-            pos = cr + 1;
-            result = true;
-        }
-    }
-    return result;
+    return CReplyParser::SplitFields(text, int(command.size()) - skip, fields);
 }
 
 bool CAdvCmd::Query(int skip, const QByteArray &request, int attempts, int fieldCount,
@@ -298,11 +252,10 @@ bool CAdvCmd::GetOutput(OutputModes *modes)
     if (outputs == 0)
         return true;
     QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("OUTPUT"), kRetriedAttempts, kOutputFields * outputs,
-               &fields))
+    if (!Query(kSkipQuery, QueryRequest("OUTPUT"), kRetriedAttempts,
+               CReplyParser::kFieldsPerOutputMode * outputs, &fields))
         return false;
-    for (int i = 0; i < outputs; ++i)
-        (*modes)[size_t(i)] = ToInt(fields[kOutputFields * i + 1]);
+    CReplyParser::StoreOutputModes(fields, outputs, modes);
     return true;
 }
 
@@ -312,10 +265,10 @@ bool CAdvCmd::GetPower(PowerModes *modes)
         return false;
     const int powers = std::min(m_powerCount, kMaxPowers);
     QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("POWER"), kRetriedAttempts, kPowerFields * powers, &fields))
+    if (!Query(kSkipQuery, QueryRequest("POWER"), kRetriedAttempts,
+               CReplyParser::kFieldsPerPowerMode * powers, &fields))
         return false;
-    for (int i = 0; i < powers; ++i)
-        (*modes)[size_t(i)] = ToInt(fields[kPowerFields * i + 1]);
+    CReplyParser::StorePowerModes(fields, powers, modes);
     return true;
 }
 
@@ -323,16 +276,9 @@ bool CAdvCmd::GetWake(WakeSessions *sessions)
 {
     QStringList fields;
     if (!m_connected || !Query(kSkipQuery, QueryRequest("WAKE"), kRetriedAttempts,
-                               kWakeFields * kSessionCount, &fields))
+                               CReplyParser::kSessionFields, &fields))
         return false;
-    for (int j = 0; j < kSessionCount; ++j) {
-        WakeSession &session = (*sessions)[size_t(j)];
-        const int base = kWakeFields * j;
-        session.mode = ToInt(fields[base + 1]);
-        session.start = ToTime(fields[base + 2]);
-        session.interval = ToTime(fields[base + 3]);
-        session.repeat = ToInt(fields[base + 4]);
-    }
+    CReplyParser::StoreSessions(fields, sessions);
     return true;
 }
 
@@ -344,19 +290,10 @@ bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
     if (outputs == 0)
         return true;
     QStringList fields;
-    const int perOutput = kOutputTimingFields * kSessionCount;
-    if (!Query(kSkipQuery, QueryRequest("COUTPUT"), kRetriedAttempts, perOutput * outputs, &fields))
+    if (!Query(kSkipQuery, QueryRequest("COUTPUT"), kRetriedAttempts,
+               CReplyParser::kFieldsPerOutputTimings * outputs, &fields))
         return false;
-    for (int o = 0; o < outputs; ++o) {
-        for (int j = 0; j < kSessionCount; ++j) {
-            SessionOutputTimings &t = (*timings)[size_t(j)];
-            const int base = perOutput * o + kOutputTimingFields * j;
-            t.number[size_t(o)] = ToInt(fields[base + 2]);
-            t.delay[size_t(o)] = ToInt(fields[base + 3]);
-            t.duration[size_t(o)] = ToInt(fields[base + 4]);
-            t.interval[size_t(o)] = ToInt(fields[base + 5]);
-        }
-    }
+    CReplyParser::StoreOutputTimings(fields, outputs, timings);
     return true;
 }
 
@@ -365,15 +302,11 @@ bool CAdvCmd::GetCPower(AllPowerTimes *times)
     if (!m_connected)
         return false;
     const int powers = std::min(m_powerCount, kMaxPowers);
-    const int perRail = kPowerTimeFields * kSessionCount;
     QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("CPOWER"), kRetriedAttempts, perRail * powers, &fields))
+    if (!Query(kSkipQuery, QueryRequest("CPOWER"), kRetriedAttempts,
+               CReplyParser::kFieldsPerRailTimes * powers, &fields))
         return false;
-    // All sessions of rail 1 come first, then all sessions of rail 2.
-    for (int r = 0; r < powers; ++r) {
-        for (int j = 0; j < kSessionCount; ++j)
-            (*times)[size_t(j)][size_t(r)] = ToInt(fields[perRail * r + kPowerTimeFields * j + 2]);
-    }
+    CReplyParser::StorePowerTimes(fields, powers, times);
     return true;
 }
 
@@ -383,15 +316,10 @@ bool CAdvCmd::GetCInput(InputTriggers *inputs)
         return false;
     const int count = std::min(m_inputCount, kMaxInputs);
     QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("CINPUT"), kRetriedAttempts, kInputFields * count, &fields))
+    if (!Query(kSkipQuery, QueryRequest("CINPUT"), kRetriedAttempts,
+               CReplyParser::kFieldsPerInput * count, &fields))
         return false;
-    for (int i = 0; i < count; ++i) {
-        InputTrigger &input = (*inputs)[size_t(i)];
-        const int base = kInputFields * i;
-        input.session = ToInt(fields[base + 1]);
-        input.detection = ToInt(fields[base + 2]);
-        input.enabled = ToInt(fields[base + 3]);
-    }
+    CReplyParser::StoreInputs(fields, count, inputs);
     return true;
 }
 
@@ -418,10 +346,10 @@ bool CAdvCmd::GetDate(QString *out)
 bool CAdvCmd::GetBattery(BatteryThresholds *pair)
 {
     QStringList fields;
-    if (!m_connected || !Query(kSkipQuery, QueryRequest("BATTERY"), kRetriedAttempts, 2, &fields))
+    if (!m_connected || !Query(kSkipQuery, QueryRequest("BATTERY"), kRetriedAttempts,
+                               CReplyParser::kBatteryFields, &fields))
         return false;
-    (*pair)[0] = ToInt(fields[0]);
-    (*pair)[1] = ToInt(fields[1]);
+    CReplyParser::StoreBattery(fields, pair);
     return true;
 }
 

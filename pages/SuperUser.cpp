@@ -88,7 +88,7 @@ void CSuperUser::GetDigital()
         QString text;
         if (!m_settings->GetDigitalInput(input, &text))
             field->clear();
-        else if (text == QLatin1String("0"))
+        else if (text.contains(QLatin1Char('0')))
             field->setText(QStringLiteral("OFF"));
         else
             field->setText(QStringLiteral("ON"));

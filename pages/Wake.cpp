@@ -337,9 +337,8 @@ void CWake::TabChange()
 
 void CWake::GetStandard()
 {
-    for (QWidget *widget : std::initializer_list<QWidget *>{m_ltimepower1, m_ltimepower2,
-                                                            m_timepower1, m_timepower2,
-                                                            m_tabWidget1})
+    for (QWidget *widget : std::initializer_list<QWidget *>{
+             m_ltimepower1, m_ltimepower2, m_timepower1, m_timepower2, m_tabWidget1})
         SetShown(widget, false);
 }
 
@@ -366,9 +365,9 @@ void CWake::GetAdmin()
     int position = 0;
     for (int k = 0; k < kMaxOutputs; ++k) {
         if (QWidget *page = m_outputPages[size_t(k)])
-            m_tabWidget1->insertTab(position++, page,
-                                    QCoreApplication::translate(kTranslationContext,
-                                                                kOutputTabTitles[k]));
+            m_tabWidget1->insertTab(
+                position++, page,
+                QCoreApplication::translate(kTranslationContext, kOutputTabTitles[k]));
     }
     for (int k = kMaxOutputs - 1; k >= outputs; --k) {
         const int at = m_tabWidget1->indexOf(m_outputPages[size_t(k)]);
