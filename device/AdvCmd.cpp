@@ -203,7 +203,8 @@ bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
         return false;
 
     const QString text = QString::fromUtf8(reply.constData()); // up to the first NUL byte
-    qDebug() << text;
+    // The raw text between double quotes, unescaped: CR and LF show as they came.
+    qDebug().noquote() << QLatin1Char('"') + text + QLatin1Char('"');
     return CReplyParser::SplitFields(text, int(command.size()) - skip, fields);
 }
 

@@ -350,6 +350,15 @@ QVector<CSimulatedBoard::ReceivedLine> CSimulatedBoard::Received() const
     return m_received;
 }
 
+QByteArrayList CSimulatedBoard::ReceivedLines() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    QByteArrayList lines;
+    for (const ReceivedLine &line : m_received)
+        lines << line.bytes;
+    return lines;
+}
+
 void CSimulatedBoard::ClearReceived()
 {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -4,6 +4,7 @@
 #include "device/BoardType.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QDateTime>
 #include <QString>
 #include <QVector>
@@ -132,6 +133,8 @@ public:
     qint64 SentBytes() const;
 
     QVector<ReceivedLine> Received() const;
+    // The bytes of the received lines alone, in order.
+    QByteArrayList ReceivedLines() const;
     void ClearReceived();
     // Waits up to timeoutMs until at least `count` lines have been received since the last
     // ClearReceived(); true when they have.

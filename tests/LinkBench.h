@@ -4,10 +4,12 @@
 // lines the board received, and a capture of the debug output.
 
 #include "device/AdvCmd.h"
+#include "device/BoardSettings.h"
 #include "sim/SimulatedBoard.h"
 
 #include <QByteArrayList>
 #include <QElapsedTimer>
+#include <QMetaType>
 #include <QMutex>
 #include <QString>
 #include <QStringList>
@@ -36,18 +38,23 @@ inline QByteArrayList Lines(const CSimulatedBoard &board)
     return lines;
 }
 
-// Waits, without running the event loop, until the board has written at least `bytes` bytes
-// since ClearReceived().
-inline bool WaitForSent(const CSimulatedBoard &board, qint64 bytes, int boundMs = kBoundMs)
+// Waits, without running the event loop, until `done` holds; false when the bound passed first.
+template <typename Predicate> bool WaitUntil(Predicate done, int boundMs = kBoundMs)
 {
     QElapsedTimer timer;
     timer.start();
-    while (board.SentBytes() < bytes) {
+    while (!done()) {
         if (timer.elapsed() > boundMs)
             return false;
         QThread::msleep(10);
     }
     return true;
+}
+
+// Waits until the board has written at least `bytes` bytes since ClearReceived().
+inline bool WaitForSent(const CSimulatedBoard &board, qint64 bytes)
+{
+    return WaitUntil([&] { return board.SentBytes() >= bytes; });
 }
 
 // A running simulated board and a link of its own that found it. Connect() leaves the board's
@@ -71,6 +78,38 @@ struct Bench
     CSimulatedBoard board; // declared first: the link closes its port before the board goes
     CAdvCmd link;
 };
+
+// A running simulated board and a settings model whose link found it.
+struct ModelBench
+{
+    explicit ModelBench(int type = BoardType::LumivorV2) : board(type) {}
+
+    bool Connect()
+    {
+        if (!board.Start())
+            return false;
+        ScanOnly({board.PortName()});
+        if (!settings.ConnectBoard() || settings.GetPortName() != board.PortName())
+            return false;
+        board.ClearReceived();
+        return true;
+    }
+
+    CSimulatedBoard board;
+    CBoardSettings settings;
+};
+
+// Keeps the raw replies that the link writes to the debug output out of the test log; every
+// other message goes on to the test framework. A LogCapture still sees them all.
+inline void QuietDebugOutput()
+{
+    static QtMessageHandler framework = nullptr;
+    framework = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext &context, const QString &message) {
+            if (type != QtDebugMsg && framework)
+                framework(type, context, message);
+        });
+}
 
 // One message of the debug output with its context.
 struct LoggedMessage
@@ -123,9 +162,8 @@ private:
     static void Handler(QtMsgType type, const QMessageLogContext &context, const QString &message)
     {
         QMutexLocker lock(&Mutex());
-        Store().append({type, QString::fromUtf8(context.category),
-                        QString::fromUtf8(context.file), QString::fromUtf8(context.function),
-                        message});
+        Store().append({type, QString::fromUtf8(context.category), QString::fromUtf8(context.file),
+                        QString::fromUtf8(context.function), message});
     }
     static QVector<LoggedMessage> &Store()
     {
@@ -148,3 +186,5 @@ inline QString GetCmdFunction()
 }
 
 } // namespace linkbench
+
+Q_DECLARE_METATYPE(CSimulatedBoard::Fault)

@@ -1,14 +1,20 @@
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
+#include "pages/Curve.h"
+#include "sim/SimulatedBoard.h"
+#include "tests/TestProgramme.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
+#include <QTimeEdit>
 #include <QtTest>
 
 namespace {
@@ -45,6 +51,168 @@ bool Choose(QMainWindow *window, const QString &menuTitle, const QString &entry)
     return false;
 }
 
+const QString kConnectedMarkup = QStringLiteral("<font color=\"#00FF00\">Connected</font>");
+const QString kDisconnectedMarkup = QStringLiteral("<font color=\"#FF0000\">Disconnected</font>");
+
+// The read-out of a board with outputs, in the order the window must ask for it.
+const QList<QByteArray> kHandshake{"ADV#\r", "ADV#ECHO=0\r", "ADV#VERSION\r"};
+const QList<QByteArray> kFullReadOut =
+    kHandshake + QList<QByteArray>{"ADV#OUTPUT=?\r",  "ADV#POWER=?\r",  "ADV#WAKE=?\r",
+                                   "ADV#COUTPUT=?\r", "ADV#CPOWER=?\r", "ADV#CINPUT=?\r"};
+
+template <typename T> T *Find(const QWidget &window, const QString &name)
+{
+    T *widget = window.findChild<T *>(name);
+    if (!widget)
+        qFatal("the window has no %s", qPrintable(name));
+    return widget;
+}
+
+QString TextOf(const QWidget &window, const QString &name)
+{
+    return Find<QLineEdit>(window, name)->text();
+}
+
+bool Checked(const QWidget &window, const QString &name)
+{
+    return Find<QRadioButton>(window, name)->isChecked();
+}
+
+QTime TimeOf(const QWidget &window, const QString &name)
+{
+    return Find<QTimeEdit>(window, name)->time();
+}
+
+void Click(const QWidget &window, const QString &name)
+{
+    QTest::mouseClick(Find<QPushButton>(window, name), Qt::LeftButton);
+}
+
+// Lets the window's port scan find this board, and nothing else.
+void Discover(const CSimulatedBoard &board)
+{
+    const QString port = board.PortName();
+    CAdvCmd::SetPortDiscovery([port] { return QStringList{port}; });
+}
+
+using testprogramme::At;
+using testprogramme::SetTiming;
+
+// A programme unlike the reset values anywhere the pages look: page 1 by time at 06:15, page 2
+// woken by input 2, page 3 without trigger, page 4 by time at 21:40; timings on outputs 1, 2, 4
+// and 6, the last only a six-output board reports.
+CSimulatedBoard::Programme TestProgramme()
+{
+    CSimulatedBoard::Programme p;
+    p.outputModes = {1, 2, 3, 4, 0, 1};
+    p.powerModes = {2, 1};
+    p.battery = {3300, 3600};
+    p.sessions[0] = {kWakeByTime, At(6, 15, 0), At(0, 20, 0), 3};
+    p.sessions[1] = {kWakeByInput, At(0, 0, 0), At(0, 0, 45), 7};
+    p.sessions[2] = {kWakeNone, At(0, 0, 0), At(0, 0, 0), 0};
+    p.sessions[3] = {kWakeByTime, At(21, 40, 0), At(1, 0, 0), 2};
+    p.inputs[0] = {0, 0, 0};
+    p.inputs[1] = {2, 1, 1}; // "not grounded", enabled, session index 1
+    p.powerTimes = {{{180, 60}, {0, 30}, {0, 0}, {600, 0}}};
+    SetTiming(&p, 0, 1, 3, 4, 5, 1200);
+    SetTiming(&p, 0, 4, 1, 0, 90, 0);
+    SetTiming(&p, 1, 6, 9, 8, 7, 6);
+    SetTiming(&p, 3, 2, 2, 10, 20, 3600);
+    return p;
+}
+
+// Minutes of the day, (from, to, session number), that the test programme keeps powered:
+// photos at 06:15, 06:35 and 06:55 for 3 minutes, at 21:40 and 22:40 for 10 minutes.
+struct Span
+{
+    int from;
+    int to;
+    int session;
+};
+const QVector<Span> kTestProgrammeMarks{
+    {375, 378, 1}, {395, 398, 1}, {415, 418, 1}, {1300, 1310, 4}, {1360, 1370, 4}};
+
+// Every minute of the chart: marked as listed, unmarked everywhere else.
+QString ChartMismatch(const QWidget &window, const QVector<Span> &marks)
+{
+    const CCurve *chart = window.findChild<CCurve *>();
+    if (!chart)
+        return QStringLiteral("no chart");
+    for (int minute = 0; minute < CCurve::kMinutesPerDay; ++minute) {
+        int expected = 0;
+        for (const Span &span : marks) {
+            if (minute >= span.from && minute <= span.to)
+                expected = span.session;
+        }
+        if (chart->SessionAt(minute) != expected)
+            return QStringLiteral("minute %1 shows %2, expected %3")
+                .arg(minute)
+                .arg(chart->SessionAt(minute))
+                .arg(expected);
+    }
+    return QString();
+}
+
+QString PageName(const char *prefix, int page)
+{
+    return QString::fromLatin1(prefix) + QString::number(page);
+}
+
+QString OutputName(const char *prefix, int output, int page)
+{
+    return QString::fromLatin1(prefix) + QString::number(output) + QLatin1Char('_') +
+           QString::number(page);
+}
+
+// The four session pages as the model's reset values fill them; empty when they do.
+QString ResetPagesMismatch(const QWidget &window)
+{
+    QStringList wrong;
+    for (int page = 1; page <= 4; ++page) {
+        if (!Checked(window, PageName("noaction_", page)))
+            wrong << PageName("noaction_", page);
+        for (const char *edit : {"time_", "interval_"}) {
+            if (TimeOf(window, PageName(edit, page)) != QTime(0, 0))
+                wrong << PageName(edit, page);
+        }
+        for (const char *edit : {"repeat_", "timepower1_", "timepower2_"}) {
+            if (TextOf(window, PageName(edit, page)) != QLatin1String("0"))
+                wrong << PageName(edit, page);
+        }
+        for (int output = 1; output <= 6; ++output) {
+            for (const char *edit : {"outnumber", "outdelay", "outduration", "outinterval"}) {
+                if (TextOf(window, OutputName(edit, output, page)) != QLatin1String("0"))
+                    wrong << OutputName(edit, output, page);
+            }
+        }
+    }
+    return wrong.join(QLatin1Char(' '));
+}
+
+// What the window shows of a connection, to compare two of them.
+QStringList Snapshot(const QWidget &window)
+{
+    QStringList shown{Find<QLabel>(window, QStringLiteral("label_Connected"))->text(),
+                      Find<QLabel>(window, QStringLiteral("label_2"))->text(),
+                      TextOf(window, QStringLiteral("edit_version")),
+                      TextOf(window, QStringLiteral("leConf")),
+                      Find<QComboBox>(window, QStringLiteral("cbBoard"))->currentText()};
+    for (int page = 1; page <= 4; ++page) {
+        for (const char *button : {"noaction_", "trigtime_", "trigin1_", "trigin2_"})
+            shown << PageName(button, page) + QLatin1Char('=') +
+                         QString::number(Checked(window, PageName(button, page)));
+        shown << TimeOf(window, PageName("time_", page)).toString()
+              << TimeOf(window, PageName("interval_", page)).toString();
+        for (const char *edit : {"repeat_", "timepower1_", "timepower2_"})
+            shown << TextOf(window, PageName(edit, page));
+        for (int output = 1; output <= 6; ++output) {
+            for (const char *edit : {"outnumber", "outdelay", "outduration", "outinterval"})
+                shown << TextOf(window, OutputName(edit, output, page));
+        }
+    }
+    return shown;
+}
+
 const QStringList kStandardTitles{"General", "Photo Session 1", "Photo Session 2",
                                   "Photo Session 3", "Photo Session 4"};
 const QStringList kStandardPages{"tab", "tab_2", "tab_3", "tab_4", "tab_5"};
@@ -61,6 +229,12 @@ class TestMainWindow : public QObject
 private slots:
     // The window looks for a board when it starts: it must find none.
     void initTestCase()
+    {
+        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+    }
+
+    // A test that found a board must not leave its port to the next one.
+    void cleanup()
     {
         CAdvCmd::SetPortDiscovery([] { return QStringList(); });
     }
@@ -161,6 +335,240 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 1);
         QCOMPARE(status->text(), statusText);
         QCOMPARE(QApplication::topLevelWidgets().size(), topLevels);
+    }
+    void startUpWithBoard_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("versionField");
+        QTest::addColumn<QList<QByteArray>>("requests");
+        QTest::addColumn<QString>("boardText");
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<int>("outputs");
+        QTest::addColumn<bool>("secondInput");
+        QTest::addColumn<bool>("secondRail");
+
+        QTest::newRow("a Lumivor V1 is read out whole, six outputs and two inputs")
+            << int(BoardType::LumivorV1) << "1LV1-3.21" << kFullReadOut << "Lumivor V1"
+            << "LV1-3.21" << 6 << true << true;
+        QTest::newRow("a Lumivor V2 is read out whole, four outputs and two inputs")
+            << int(BoardType::LumivorV2) << "2LV2-4.56" << kFullReadOut << "Lumivor V2"
+            << "LV2-4.56" << 4 << true << true;
+        QTest::newRow("a KOTA is not asked for outputs and reports one input and one rail")
+            << int(BoardType::Kota) << "3KOTA-7.89"
+            << kHandshake + QList<QByteArray>{"ADV#POWER=?\r", "ADV#WAKE=?\r", "ADV#CPOWER=?\r",
+                                              "ADV#CINPUT=?\r"}
+            << "KOTA"
+            << "KOTA-7.89" << 0 << false << false;
+    }
+
+    // The window finds the board before it is shown and fills every page from its programme.
+    void startUpWithBoard()
+    {
+        QFETCH(int, type);
+        QFETCH(QString, versionField);
+        QFETCH(QList<QByteArray>, requests);
+        QFETCH(QString, boardText);
+        QFETCH(QString, version);
+        QFETCH(int, outputs);
+        QFETCH(bool, secondInput);
+        QFETCH(bool, secondRail);
+
+        CSimulatedBoard board(type);
+        board.SetVersion(versionField);
+        board.SetProgramme(TestProgramme());
+        QVERIFY(board.Start());
+        Discover(board);
+        MainWindow window;
+
+        QCOMPARE(board.ReceivedLines(), requests);
+        QCOMPARE(Find<QLabel>(window, "label_Connected")->text(), kConnectedMarkup);
+        QCOMPARE(Find<QLabel>(window, "label_2")->text(), board.PortName());
+        QCOMPARE(TextOf(window, "edit_version"), version);
+        auto *boardBox = Find<QComboBox>(window, "cbBoard");
+        QCOMPARE(boardBox->currentIndex(), type);
+        QCOMPARE(boardBox->currentText(), boardText);
+        QCOMPARE(TextOf(window, "leConf"), QStringLiteral("by board"));
+        QVERIFY(Find<QPushButton>(window, "pbfilegeneration")->isHidden());
+        QVERIFY(!Find<QPushButton>(window, "pbGetDateTime")->isHidden());
+
+        // Page 1: by time at 06:15, three photos 20 minutes apart.
+        QVERIFY(Checked(window, "trigtime_1"));
+        QCOMPARE(TimeOf(window, "time_1"), QTime(6, 15));
+        QCOMPARE(TimeOf(window, "interval_1"), QTime(0, 20));
+        QCOMPARE(TextOf(window, "repeat_1"), QStringLiteral("3"));
+        QCOMPARE(TextOf(window, "timepower1_1"), QStringLiteral("180"));
+        QCOMPARE(TextOf(window, "timepower2_1"), QString(secondRail ? "60" : "0"));
+        // Page 2 is woken by input 2, which only a board with two inputs reports.
+        QCOMPARE(Checked(window, "trigin2_2"), secondInput);
+        QCOMPARE(Checked(window, "noaction_2"), !secondInput);
+        QCOMPARE(Find<QComboBox>(window, "detect2_2")->currentIndex(), secondInput ? 2 : 0);
+        QCOMPARE(TextOf(window, "repeat_2"), QStringLiteral("7"));
+        QCOMPARE(TimeOf(window, "interval_2"), QTime(0, 0, 45));
+        QVERIFY(Checked(window, "noaction_3"));
+        QVERIFY(Checked(window, "trigtime_4"));
+        QCOMPARE(TimeOf(window, "time_4"), QTime(21, 40));
+        QCOMPARE(TextOf(window, "repeat_4"), QStringLiteral("2"));
+        QCOMPARE(TextOf(window, "timepower1_4"), QStringLiteral("600"));
+        // Output timings, as far as the board has outputs.
+        const QStringList output1 =
+            outputs >= 1 ? QStringList{"3", "4", "5", "1200"} : QStringList{"0", "0", "0", "0"};
+        const QStringList shownOutput1{
+            TextOf(window, "outnumber1_1"), TextOf(window, "outdelay1_1"),
+            TextOf(window, "outduration1_1"), TextOf(window, "outinterval1_1")};
+        QCOMPARE(shownOutput1, output1);
+        QCOMPARE(TextOf(window, "outinterval2_4"), QString(outputs >= 2 ? "3600" : "0"));
+        QCOMPARE(TextOf(window, "outduration4_1"), QString(outputs >= 4 ? "90" : "0"));
+        QCOMPARE(TextOf(window, "outnumber6_2"), QString(outputs >= 6 ? "9" : "0"));
+
+        QCOMPARE(ChartMismatch(window, kTestProgrammeMarks), QString());
+    }
+
+    void noBoardShowsResetValues_data()
+    {
+        QTest::addColumn<bool>("boardAtStart");
+        QTest::newRow("no board at start-up") << false;
+        QTest::newRow("Connect after the board hung up") << true;
+    }
+
+    // Without a board the status turns red and every page falls back to the reset values.
+    void noBoardShowsResetValues()
+    {
+        QFETCH(bool, boardAtStart);
+        CSimulatedBoard board(BoardType::LumivorV2);
+        board.SetProgramme(TestProgramme());
+        if (boardAtStart) {
+            QVERIFY(board.Start());
+            Discover(board);
+        }
+        MainWindow window;
+        if (boardAtStart) {
+            QCOMPARE(TextOf(window, "repeat_1"), QStringLiteral("3")); // filled from the board
+            QTest::keyClicks(Find<QLineEdit>(window, "leConf"), QStringLiteral(" (my notes)"));
+            board.HangUp();
+            Click(window, "pbConnect");
+        }
+
+        QCOMPARE(Find<QLabel>(window, "label_Connected")->text(), kDisconnectedMarkup);
+        QCOMPARE(Find<QLabel>(window, "label_2")->text(), QString());
+        QCOMPARE(TextOf(window, "leConf"), QStringLiteral("unknown"));
+        QCOMPARE(TextOf(window, "edit_version"), QStringLiteral("unknown"));
+        QCOMPARE(Find<QComboBox>(window, "cbBoard")->currentIndex(), 0);
+        QCOMPARE(Find<QComboBox>(window, "cbBoard")->currentText(), QStringLiteral("unknown"));
+        QVERIFY(Find<QPushButton>(window, "pbfilegeneration")->isHidden());
+        QCOMPARE(ResetPagesMismatch(window), QString());
+        QCOMPARE(ChartMismatch(window, {}), QString());
+    }
+
+    // A board that stops answering after its version: connected, but the pages stay as they were.
+    void failedReadOutKeepsPages()
+    {
+        CSimulatedBoard board(BoardType::LumivorV2);
+        board.SetProgramme(TestProgramme());
+        QVERIFY(board.Start());
+        Discover(board);
+        MainWindow window;
+        const QStringList before = Snapshot(window);
+        QTest::keyClicks(Find<QLineEdit>(window, "leConf"), QStringLiteral(" (my notes)"));
+
+        // The board now holds another programme and version, and keeps its sessions to itself.
+        board.SetProgramme(CSimulatedBoard::DefaultProgramme());
+        board.SetVersion(QStringLiteral("2LV2-9.99"));
+        board.SetFault(CSimulatedBoard::Fault::Silent, "ADV#WAKE");
+        board.ClearReceived();
+        Click(window, "pbConnect");
+
+        // Five attempts at the sessions, then nothing more.
+        const QList<QByteArray> requests = kHandshake +
+                                           QList<QByteArray>{"ADV#OUTPUT=?\r", "ADV#POWER=?\r"} +
+                                           QVector<QByteArray>(5, "ADV#WAKE=?\r").toList();
+        QCOMPARE(board.ReceivedLines(), requests);
+        QCOMPARE(Find<QLabel>(window, "label_Connected")->text(), kConnectedMarkup);
+        QCOMPARE(Find<QLabel>(window, "label_2")->text(), board.PortName());
+        QCOMPARE(TextOf(window, "leConf"), QStringLiteral("by board"));
+        QCOMPARE(TextOf(window, "edit_version"), QStringLiteral("LV2-1.12"));
+        QCOMPARE(Snapshot(window), before);
+        QCOMPARE(ChartMismatch(window, kTestProgrammeMarks), QString());
+    }
+
+    // A second "Connect" closes the port, finds the board again and shows the same.
+    void connectAgainGivesTheSameResult()
+    {
+        CSimulatedBoard board(BoardType::LumivorV2);
+        board.SetProgramme(TestProgramme());
+        QVERIFY(board.Start());
+        Discover(board);
+        MainWindow window;
+        const QStringList first = Snapshot(window);
+        QCOMPARE(first.at(0), kConnectedMarkup);
+        board.ClearReceived();
+
+        Click(window, "pbConnect");
+        QCOMPARE(board.ReceivedLines(), kFullReadOut);
+        QCOMPARE(Snapshot(window), first);
+        QCOMPARE(ChartMismatch(window, kTestProgrammeMarks), QString());
+    }
+
+    // The same board type again, with a new programme: the pages and the chart follow the board
+    // although no board change runs.
+    void connectAgainShowsTheNewProgramme()
+    {
+        CSimulatedBoard board(BoardType::LumivorV2);
+        QVERIFY(board.Start());
+        Discover(board);
+        MainWindow window;
+        QCOMPARE(TextOf(window, "repeat_1"), QStringLiteral("12")); // the default programme
+        board.SetProgramme(TestProgramme());
+
+        Click(window, "pbConnect");
+
+        QCOMPARE(TimeOf(window, "time_1"), QTime(6, 15));
+        QCOMPARE(TextOf(window, "repeat_1"), QStringLiteral("3"));
+        QVERIFY(Checked(window, "trigin2_2"));
+        QVERIFY(Checked(window, "noaction_3"));
+        QCOMPARE(TextOf(window, "outinterval2_4"), QStringLiteral("3600"));
+        QCOMPARE(ChartMismatch(window, kTestProgrammeMarks), QString());
+    }
+
+    void connectEndsFileMode_data()
+    {
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<bool>("boardStays");
+        QTest::addColumn<int>("shownType");
+
+        QTest::newRow("from Lumivor V2 file mode the board's own type returns")
+            << int(BoardType::LumivorV2File) << true << int(BoardType::LumivorV2);
+        QTest::newRow("from KOTA file mode the board's own type returns")
+            << int(BoardType::KotaFile) << true << int(BoardType::LumivorV2);
+        QTest::newRow("from Lumivor V1 file mode with the board gone: unknown")
+            << int(BoardType::LumivorV1File) << false << int(BoardType::Unknown);
+    }
+
+    void connectEndsFileMode()
+    {
+        QFETCH(int, fileMode);
+        QFETCH(bool, boardStays);
+        QFETCH(int, shownType);
+
+        CSimulatedBoard board(BoardType::LumivorV2);
+        QVERIFY(board.Start());
+        Discover(board);
+        MainWindow window;
+        auto *boardBox = Find<QComboBox>(window, "cbBoard");
+        auto *fileGeneration = Find<QPushButton>(window, "pbfilegeneration");
+        auto *getDateTime = Find<QPushButton>(window, "pbGetDateTime");
+        boardBox->setCurrentIndex(fileMode);
+        QVERIFY(!fileGeneration->isHidden());
+        QVERIFY(getDateTime->isHidden());
+
+        if (!boardStays)
+            CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        Click(window, "pbConnect");
+
+        QCOMPARE(boardBox->currentIndex(), shownType);
+        QVERIFY(fileGeneration->isHidden());
+        QVERIFY(!getDateTime->isHidden());
+        QCOMPARE(Find<QLabel>(window, "label_Connected")->text(),
+                 boardStays ? kConnectedMarkup : kDisconnectedMarkup);
     }
 };
 

@@ -66,14 +66,6 @@ struct Window
     }
 };
 
-QList<QByteArray> Received(const CSimulatedBoard &board)
-{
-    QList<QByteArray> lines;
-    for (const CSimulatedBoard::ReceivedLine &line : board.Received())
-        lines << line.bytes;
-    return lines;
-}
-
 const QStringList kOutputCombos{"cbOutput1", "cbOutput2", "cbOutput3",
                                 "cbOutput4", "cbOutput5", "cbOutput6"};
 const QStringList kAnalogFields{"edit_inputA1", "edit_inputA2", "edit_vin", "edit_temperature"};
@@ -123,8 +115,8 @@ private slots:
 
         for (int i = 0; i < kAnalogFields.size(); ++i)
             QCOMPARE(w.Find<QLineEdit>(kAnalogFields[i])->text(), shown[i]);
-        QCOMPARE(Received(board), (QList<QByteArray>{"ADV#INPUTA=1\r", "ADV#INPUTA=2\r",
-                                                     "ADV#INPUTA=3\r", "ADV#INPUTA=4\r"}));
+        QCOMPARE(board.ReceivedLines(), (QList<QByteArray>{"ADV#INPUTA=1\r", "ADV#INPUTA=2\r",
+                                                           "ADV#INPUTA=3\r", "ADV#INPUTA=4\r"}));
     }
 
     void digitalReadingsShowOnOff_data()
@@ -165,7 +157,7 @@ private slots:
 
         QCOMPARE(w.form.edit_inputL1->text(), shown1);
         QCOMPARE(w.form.edit_inputL2->text(), shown2);
-        QCOMPARE(Received(board), (QList<QByteArray>{"ADV#INPUTL=1\r", "ADV#INPUTL=2\r"}));
+        QCOMPARE(board.ReceivedLines(), (QList<QByteArray>{"ADV#INPUTL=1\r", "ADV#INPUTL=2\r"}));
     }
 
     void failedReadingLeavesFieldEmpty_data()
@@ -246,7 +238,7 @@ private slots:
         w.Press("pbSetOutput");
 
         QVERIFY(board.WaitForReceived(lines.size(), kLineWaitMs));
-        QCOMPARE(Received(board), lines);
+        QCOMPARE(board.ReceivedLines(), lines);
         const OutputModes modes = w.settings.GetOutputModes();
         QCOMPARE(QList<int>(modes.begin(), modes.end()), stored);
     }
@@ -282,7 +274,7 @@ private slots:
             QCOMPARE(combo->currentIndex(), modes[i] + 1);
             QCOMPARE(combo->currentText(), shown[i]);
         }
-        QVERIFY(Received(board).isEmpty()); // the board is not asked
+        QVERIFY(board.ReceivedLines().isEmpty()); // the board is not asked
     }
 
     void power_data()
@@ -318,7 +310,7 @@ private slots:
         w.Press("pbSetPower");
 
         QVERIFY(board.WaitForReceived(lines.size(), kLineWaitMs));
-        QCOMPARE(Received(board), lines);
+        QCOMPARE(board.ReceivedLines(), lines);
         QCOMPARE(w.settings.GetPowerModes(), (PowerModes{index1 - 1, index2 - 1}));
 
         // Reading back shows what was stored, without asking the board.
@@ -328,7 +320,7 @@ private slots:
         w.Press("pbGetPower");
         QCOMPARE(w.form.cbPower1->currentIndex(), index1);
         QCOMPARE(w.form.cbPower2->currentIndex(), index2);
-        QVERIFY(Received(board).isEmpty());
+        QVERIFY(board.ReceivedLines().isEmpty());
     }
 
     void setBatterySendsThresholds_data()
@@ -361,7 +353,7 @@ private slots:
         w.Press("pbSetBattery");
 
         QVERIFY(board.WaitForReceived(1, kLineWaitMs));
-        QCOMPARE(Received(board), QList<QByteArray>{line});
+        QCOMPARE(board.ReceivedLines(), QList<QByteArray>{line});
     }
 
     void getBatteryShowsThresholds_data()
@@ -397,8 +389,8 @@ private slots:
 
         QCOMPARE(w.form.lelowbattery->text(), low);
         QCOMPARE(w.form.lehighbattery->text(), high);
-        QVERIFY(!Received(board).isEmpty());
-        QCOMPARE(Received(board).first(), QByteArray("ADV#BATTERY=?\r"));
+        QVERIFY(!board.ReceivedLines().isEmpty());
+        QCOMPARE(board.ReceivedLines().first(), QByteArray("ADV#BATTERY=?\r"));
     }
 };
 

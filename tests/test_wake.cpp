@@ -241,14 +241,6 @@ void Type(QLineEdit *edit, const QString &text)
     QTest::keyClicks(edit, text);
 }
 
-QList<QByteArray> Received(const CSimulatedBoard &board)
-{
-    QList<QByteArray> lines;
-    for (const CSimulatedBoard::ReceivedLine &line : board.Received())
-        lines << line.bytes;
-    return lines;
-}
-
 // Answers every save question that opens with the next of the given buttons and records what
 // was on screen while it was open.
 class QuestionAnswerer : public QObject
@@ -585,11 +577,11 @@ private slots:
         w.Open(session);
 
         edit(w);
-        QVERIFY(Received(board).isEmpty()); // edits alone send nothing
+        QVERIFY(board.ReceivedLines().isEmpty()); // edits alone send nothing
         Click(w.Button("pbSetSetting", session));
 
         QVERIFY(board.WaitForReceived(lines.size(), kLineWaitMs));
-        QCOMPARE(Received(board), lines);
+        QCOMPARE(board.ReceivedLines(), lines);
         QCOMPARE(w.chart->SessionAt(minute), marked);
         check(w);
     }
@@ -662,7 +654,7 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
 
         QVERIFY(board.WaitForReceived(lines.size(), kLineWaitMs));
-        QCOMPARE(Received(board), lines);
+        QCOMPARE(board.ReceivedLines(), lines);
         QCOMPARE(w.settings.GetSession(0).repeat, savedRepeat1);
         QCOMPARE(w.settings.GetSession(2).repeat, savedRepeat3);
         // Saved or refused, each page ends showing the model.

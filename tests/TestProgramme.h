@@ -1,0 +1,29 @@
+#pragma once
+
+// Helpers for the tests that give a simulated board a programme of their own.
+
+#include "sim/SimulatedBoard.h"
+
+#include <QDateTime>
+
+namespace testprogramme {
+
+// A time of day as the link stores it (a time parsed alone carries the date 1900-01-01).
+inline QDateTime At(int h, int m, int s)
+{
+    return QDateTime(QDate(1900, 1, 1), QTime(h, m, s));
+}
+
+// Sets the four timings of one output (1 to 6) in one session (index 0 to 3).
+inline void SetTiming(CSimulatedBoard::Programme *p, int session, int output, int number,
+                      int delay, int duration, int interval)
+{
+    SessionOutputTimings &t = p->outputTimings[size_t(session)];
+    const size_t o = size_t(output - 1);
+    t.number[o] = number;
+    t.delay[o] = delay;
+    t.duration[o] = duration;
+    t.interval[o] = interval;
+}
+
+} // namespace testprogramme
