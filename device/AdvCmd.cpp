@@ -146,6 +146,7 @@ bool CAdvCmd::TryHandshake(const QString &name)
         // What arrives before the handshake stays in the buffer and counts as part of the reply.
         if (WaitQuiet()) {
             m_port.write(kHandshake);
+            m_port.flush();
             if (m_port.waitForReadyRead(kFirstReplyMs) && Collect(kGapMs, &reply) &&
                 reply.contains(kSuccess))
                 return true;
@@ -183,7 +184,7 @@ bool CAdvCmd::Collect(int gapMs, QByteArray *reply)
 void CAdvCmd::Emit(const QByteArray &line)
 {
     WaitQuiet();
-    m_port.write(line);
+    m_port.write(line); // leaves in the written-bytes wait
     if (m_port.waitForBytesWritten(kBytesWrittenMs) && m_port.waitForReadyRead(kFirstReplyMs)) {
         QByteArray dropped;
         Collect(kGapMs, &dropped);
@@ -193,8 +194,10 @@ void CAdvCmd::Emit(const QByteArray &line)
 bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
 {
     fields->clear();
-    // No wait for a quiet line: bytes left from an earlier exchange start this reply.
+    // No wait for a quiet line: bytes left from an earlier exchange start this reply. The
+    // request leaves at once, not only when the port next waits for writing.
     m_port.write(command);
+    m_port.flush();
     if (!m_port.waitForReadyRead(kFirstReplyMs))
         return false;
     QByteArray reply;
@@ -218,31 +221,28 @@ bool CAdvCmd::Query(int skip, const QByteArray &request, int attempts, int field
     return false;
 }
 
-bool CAdvCmd::GetVersion(QString *out)
+bool CAdvCmd::QueryText(int skip, const QByteArray &request, int attempts, QString *out)
 {
     QStringList fields;
-    if (!m_connected || !Query(kSkipBare, "ADV#VERSION\r", kRetriedAttempts, 1, &fields))
+    if (!m_connected || !Query(skip, request, attempts, 1, &fields))
         return false;
     *out = fields[0];
     return true;
+}
+
+bool CAdvCmd::GetVersion(QString *out)
+{
+    return QueryText(kSkipBare, "ADV#VERSION\r", kRetriedAttempts, out);
 }
 
 bool CAdvCmd::GetInputA(int n, QString *out)
 {
-    QStringList fields;
-    if (!m_connected || !Query(kSkipBare, InputRequest("INPUTA", n), kRetriedAttempts, 1, &fields))
-        return false;
-    *out = fields[0];
-    return true;
+    return QueryText(kSkipBare, InputRequest("INPUTA", n), kRetriedAttempts, out);
 }
 
 bool CAdvCmd::GetInputL(int n, QString *out)
 {
-    QStringList fields;
-    if (!m_connected || !Query(kSkipBare, InputRequest("INPUTL", n), kSingleAttempt, 1, &fields))
-        return false;
-    *out = fields[0];
-    return true;
+    return QueryText(kSkipBare, InputRequest("INPUTL", n), kSingleAttempt, out);
 }
 
 bool CAdvCmd::GetOutput(OutputModes *modes)
@@ -326,21 +326,21 @@ bool CAdvCmd::GetCInput(InputTriggers *inputs)
 
 bool CAdvCmd::GetTime(QString *out)
 {
-    QStringList fields;
-    if (!m_connected || !Query(kSkipQuery, QueryRequest("TIME"), kSingleAttempt, 1, &fields))
+    QString text;
+    if (!QueryText(kSkipQuery, QueryRequest("TIME"), kSingleAttempt, &text))
         return false;
-    qDebug() << "board time" << fields[0];
-    *out = fields[0];
+    qDebug() << "board time" << text;
+    *out = text;
     return true;
 }
 
 bool CAdvCmd::GetDate(QString *out)
 {
-    QStringList fields;
-    if (!m_connected || !Query(kSkipQuery, QueryRequest("DATE"), kSingleAttempt, 1, &fields))
+    QString text;
+    if (!QueryText(kSkipQuery, QueryRequest("DATE"), kSingleAttempt, &text))
         return false;
-    qDebug() << "board date" << fields[0];
-    *out = fields[0];
+    qDebug() << "board date" << text;
+    *out = text;
     return true;
 }
 

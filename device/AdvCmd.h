@@ -72,6 +72,8 @@ public:
 private:
     bool Query(int skip, const QByteArray &request, int attempts, int fieldCount,
                QStringList *fields);
+    // A query whose reply is one text field.
+    bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
     bool WaitQuiet();
     bool Collect(int gapMs, QByteArray *reply);
     bool TryHandshake(const QString &name);
