@@ -245,83 +245,64 @@ bool CAdvCmd::GetInputL(int n, QString *out)
     return QueryText(kSkipBare, InputRequest("INPUTL", n), kSingleAttempt, out);
 }
 
+bool CAdvCmd::QueryGroup(const char *name, int fieldCount,
+                         const std::function<void(const QStringList &)> &store)
+{
+    QStringList fields;
+    if (!m_connected ||
+        !Query(kSkipQuery, QueryRequest(name), kRetriedAttempts, fieldCount, &fields))
+        return false;
+    store(fields);
+    return true;
+}
+
 bool CAdvCmd::GetOutput(OutputModes *modes)
 {
-    if (!m_connected)
-        return false;
     const int outputs = std::min(m_outputCount, kMaxOutputs);
-    if (outputs == 0)
-        return true;
-    QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("OUTPUT"), kRetriedAttempts,
-               CReplyParser::kFieldsPerOutputMode * outputs, &fields))
-        return false;
-    CReplyParser::StoreOutputModes(fields, outputs, modes);
-    return true;
+    if (m_connected && outputs == 0)
+        return true; // a board without outputs is not asked
+    return QueryGroup(
+        "OUTPUT", CReplyParser::kFieldsPerOutputMode * outputs,
+        [&](const QStringList &f) { CReplyParser::StoreOutputModes(f, outputs, modes); });
 }
 
 bool CAdvCmd::GetPower(PowerModes *modes)
 {
-    if (!m_connected)
-        return false;
     const int powers = std::min(m_powerCount, kMaxPowers);
-    QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("POWER"), kRetriedAttempts,
-               CReplyParser::kFieldsPerPowerMode * powers, &fields))
-        return false;
-    CReplyParser::StorePowerModes(fields, powers, modes);
-    return true;
+    return QueryGroup(
+        "POWER", CReplyParser::kFieldsPerPowerMode * powers,
+        [&](const QStringList &f) { CReplyParser::StorePowerModes(f, powers, modes); });
 }
 
 bool CAdvCmd::GetWake(WakeSessions *sessions)
 {
-    QStringList fields;
-    if (!m_connected || !Query(kSkipQuery, QueryRequest("WAKE"), kRetriedAttempts,
-                               CReplyParser::kSessionFields, &fields))
-        return false;
-    CReplyParser::StoreSessions(fields, sessions);
-    return true;
+    return QueryGroup("WAKE", CReplyParser::kSessionFields,
+                      [&](const QStringList &f) { CReplyParser::StoreSessions(f, sessions); });
 }
 
 bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
 {
-    if (!m_connected)
-        return false;
     const int outputs = std::min(m_outputCount, kMaxOutputs);
-    if (outputs == 0)
+    if (m_connected && outputs == 0)
         return true;
-    QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("COUTPUT"), kRetriedAttempts,
-               CReplyParser::kFieldsPerOutputTimings * outputs, &fields))
-        return false;
-    CReplyParser::StoreOutputTimings(fields, outputs, timings);
-    return true;
+    return QueryGroup(
+        "COUTPUT", CReplyParser::kFieldsPerOutputTimings * outputs,
+        [&](const QStringList &f) { CReplyParser::StoreOutputTimings(f, outputs, timings); });
 }
 
 bool CAdvCmd::GetCPower(AllPowerTimes *times)
 {
-    if (!m_connected)
-        return false;
     const int powers = std::min(m_powerCount, kMaxPowers);
-    QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("CPOWER"), kRetriedAttempts,
-               CReplyParser::kFieldsPerRailTimes * powers, &fields))
-        return false;
-    CReplyParser::StorePowerTimes(fields, powers, times);
-    return true;
+    return QueryGroup(
+        "CPOWER", CReplyParser::kFieldsPerRailTimes * powers,
+        [&](const QStringList &f) { CReplyParser::StorePowerTimes(f, powers, times); });
 }
 
 bool CAdvCmd::GetCInput(InputTriggers *inputs)
 {
-    if (!m_connected)
-        return false;
     const int count = std::min(m_inputCount, kMaxInputs);
-    QStringList fields;
-    if (!Query(kSkipQuery, QueryRequest("CINPUT"), kRetriedAttempts,
-               CReplyParser::kFieldsPerInput * count, &fields))
-        return false;
-    CReplyParser::StoreInputs(fields, count, inputs);
-    return true;
+    return QueryGroup("CINPUT", CReplyParser::kFieldsPerInput * count,
+                      [&](const QStringList &f) { CReplyParser::StoreInputs(f, count, inputs); });
 }
 
 bool CAdvCmd::GetTime(QString *out)
@@ -346,12 +327,8 @@ bool CAdvCmd::GetDate(QString *out)
 
 bool CAdvCmd::GetBattery(BatteryThresholds *pair)
 {
-    QStringList fields;
-    if (!m_connected || !Query(kSkipQuery, QueryRequest("BATTERY"), kRetriedAttempts,
-                               CReplyParser::kBatteryFields, &fields))
-        return false;
-    CReplyParser::StoreBattery(fields, pair);
-    return true;
+    return QueryGroup("BATTERY", CReplyParser::kBatteryFields,
+                      [&](const QStringList &f) { CReplyParser::StoreBattery(f, pair); });
 }
 
 // Asks the board to clear its wake programme. Its reply form is not known, so only a reply

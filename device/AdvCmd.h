@@ -72,6 +72,10 @@ public:
 private:
     bool Query(int skip, const QByteArray &request, int attempts, int fieldCount,
                QStringList *fields);
+    // A programme query ("ADV#" name "=?"), stored only when the reply has exactly fieldCount
+    // fields.
+    bool QueryGroup(const char *name, int fieldCount,
+                    const std::function<void(const QStringList &)> &store);
     // A query whose reply is one text field.
     bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
     bool WaitQuiet();
