@@ -149,6 +149,8 @@ CSimulatedBoard::~CSimulatedBoard()
     if (m_thread.joinable())
         m_thread.join();
     CloseLine();
+    if (m_slave >= 0)
+        ::close(m_slave);
     if (m_wakeFd >= 0)
         ::close(m_wakeFd);
 }
@@ -724,13 +726,16 @@ bool CSimulatedBoard::Apply(const QByteArray &name, const QList<QByteArray> &arg
 CSimulatedBoard::Fault CSimulatedBoard::TakeFault(const QByteArray &line)
 {
     Fault chosen = Fault::None;
+    bool decided = false; // a due None rule shields the command from the rules after it
     for (FaultRule &rule : m_rules) {
         if (!line.startsWith(rule.prefix))
             continue;
-        if (rule.matched < rule.afterMatches)
+        if (rule.matched < rule.afterMatches) {
             ++rule.matched;
-        else if (chosen == Fault::None)
+        } else if (!decided) {
             chosen = rule.fault;
+            decided = true;
+        }
     }
     return chosen;
 }
@@ -839,14 +844,14 @@ void CSimulatedBoard::Wake()
     [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
 }
 
+// The slave side stays open until the board is destroyed: its device node goes with the master,
+// but the pseudo-terminal's number cannot be handed to another program's new board while a test
+// may still scan the old name.
 void CSimulatedBoard::CloseLine()
 {
     if (m_master >= 0)
         ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
     m_master = -1;
-    m_slave = -1;
     m_out.clear();
     m_running = false;
 }
