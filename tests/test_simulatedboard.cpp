@@ -771,6 +771,13 @@ void TestSimulatedBoard::faultRulesKeepToTheirPrefixUntilCleared()
     bench.board.ClearFaults();
     QCOMPARE(Exchange(&port, "ADV#WAKE=?\r"), wake);
     QCOMPARE(Exchange(&port, "ADV#VERSION\r"), version);
+
+    // A due None rule serves its commands normally, whatever rules come after it.
+    bench.board.SetFault(Fault::None, "ADV#WAKE");
+    bench.board.SetFault(Fault::Silent);
+    QCOMPARE(Exchange(&port, "ADV#WAKE=?\r"), wake);
+    Write(&port, "ADV#VERSION\r");
+    QCOMPARE(ReadUntilQuiet(&port), QByteArray());
 }
 
 void TestSimulatedBoard::babbleRuleBeforeStartBabblesAtOnce()
