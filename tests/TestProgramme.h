@@ -1,10 +1,14 @@
 #pragma once
 
-// Helpers for the tests that give a simulated board a programme of their own.
+// Helpers for the tests that give a simulated board a programme of their own and check the
+// command files a programme is written to.
 
 #include "sim/SimulatedBoard.h"
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QFile>
+#include <QList>
 
 namespace testprogramme {
 
@@ -15,8 +19,8 @@ inline QDateTime At(int h, int m, int s)
 }
 
 // Sets the four timings of one output (1 to 6) in one session (index 0 to 3).
-inline void SetTiming(CSimulatedBoard::Programme *p, int session, int output, int number,
-                      int delay, int duration, int interval)
+inline void SetTiming(CSimulatedBoard::Programme *p, int session, int output, int number, int delay,
+                      int duration, int interval)
 {
     SessionOutputTimings &t = p->outputTimings[size_t(session)];
     const size_t o = size_t(output - 1);
@@ -24,6 +28,28 @@ inline void SetTiming(CSimulatedBoard::Programme *p, int session, int output, in
     t.delay[o] = delay;
     t.duration[o] = duration;
     t.interval[o] = interval;
+}
+
+// A command file's bytes: every command (with its CR) followed by CR LF.
+inline QByteArray FileBytes(const QList<QByteArray> &commands)
+{
+    QByteArray bytes;
+    for (const QByteArray &command : commands)
+        bytes += command + "\r\n";
+    return bytes;
+}
+
+inline QByteArray ReadFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline bool WriteFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 } // namespace testprogramme

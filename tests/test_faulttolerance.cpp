@@ -149,27 +149,9 @@ QList<QByteArray> KotaProgrammeLines(const Programme &p)
     return lines + WakeGroupLines(p);
 }
 
-// A command file's bytes: every command (with its CR) followed by CR LF.
-QByteArray FileBytes(const QList<QByteArray> &commands)
-{
-    QByteArray bytes;
-    for (const QByteArray &command : commands)
-        bytes += command + "\r\n";
-    return bytes;
-}
-
-QByteArray ReadFile(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool WriteFile(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
+using testprogramme::FileBytes;
+using testprogramme::ReadFile;
+using testprogramme::WriteFile;
 
 QString PageName(const QString &prefix, int page)
 {

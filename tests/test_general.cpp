@@ -132,27 +132,9 @@ QList<QByteArray> LumivorV1FileProgrammeLines()
            kWakeLines;
 }
 
-// A command file's bytes: every command (with its CR) followed by CR LF.
-QByteArray FileBytes(const QList<QByteArray> &commands)
-{
-    QByteArray bytes;
-    for (const QByteArray &command : commands)
-        bytes += command + "\r\n";
-    return bytes;
-}
-
-QByteArray ReadFile(const QString &name)
-{
-    QFile file(name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-bool WriteFile(const QString &name, const QByteArray &bytes)
-{
-    QFile file(name);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
-}
+using testprogramme::FileBytes;
+using testprogramme::ReadFile;
+using testprogramme::WriteFile;
 
 // The commands of a command file; a line that does not end in CR CR LF shows as "<bad line>".
 QList<QByteArray> FileCommands(const QString &name)

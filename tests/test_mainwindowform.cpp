@@ -751,7 +751,7 @@ private slots:
         form.cbBoard->setCurrentIndex(4);
         form.sessions[1].detect2->setCurrentIndex(2);
         form.cbPower2->setCurrentIndex(3);
-        form.label_2->setText(QStringLiteral("/dev/ttyUSB0"));
+        form.label_2->setText(QStringLiteral("/dev/pts/9"));
         // The battery page out of the tab widget and back under another title at another index.
         for (int index = 8; index >= 5; --index)
             form.tabWidget->removeTab(index);
