@@ -109,9 +109,13 @@ void MainWindow::Connect()
     if (m_settings->ConnectBoard()) {
         m_general->ShowConnection(true);
         m_form->leConf->setText(tr("by board"));
-        // A read-out that fails part-way leaves the pages as they were.
+        // A read-out that fails part-way leaves the session pages as they were, but the board
+        // type and version in use are shown; a changed type reloads the pages through the
+        // General page's board change.
         if (m_settings->ReadAll())
             RefreshAll();
+        else
+            m_general->Refresh();
     } else {
         m_general->ShowConnection(false);
         m_form->leConf->setText(tr("unknown"));

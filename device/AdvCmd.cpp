@@ -194,8 +194,10 @@ void CAdvCmd::Emit(const QByteArray &line)
 bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
 {
     fields->clear();
-    // No wait for a quiet line: bytes left from an earlier exchange start this reply. The
-    // request leaves at once, not only when the port next waits for writing.
+    // A reply that came after its query gave up waits in the buffer; read as the start of this
+    // reply it would pass for another query's answer, so it is dropped. There is no wait for a
+    // quiet line: the request leaves at once, not only when the port next waits for writing.
+    m_port.clear(QSerialPort::Input);
     m_port.write(command);
     m_port.flush();
     if (!m_port.waitForReadyRead(kFirstReplyMs))
@@ -256,21 +258,29 @@ bool CAdvCmd::QueryGroup(const char *name, int fieldCount,
     return true;
 }
 
+// A board type without such items is not asked: no reply could hold zero fields, and asking
+// would fail its read-out after five attempts.
+bool CAdvCmd::QueryCounted(const char *name, int count, int fieldsPerItem,
+                           const std::function<void(const QStringList &)> &store)
+{
+    if (m_connected && count == 0)
+        return true;
+    return QueryGroup(name, fieldsPerItem * count, store);
+}
+
 bool CAdvCmd::GetOutput(OutputModes *modes)
 {
     const int outputs = std::min(m_outputCount, kMaxOutputs);
-    if (m_connected && outputs == 0)
-        return true; // a board without outputs is not asked
-    return QueryGroup(
-        "OUTPUT", CReplyParser::kFieldsPerOutputMode * outputs,
+    return QueryCounted(
+        "OUTPUT", outputs, CReplyParser::kFieldsPerOutputMode,
         [&](const QStringList &f) { CReplyParser::StoreOutputModes(f, outputs, modes); });
 }
 
 bool CAdvCmd::GetPower(PowerModes *modes)
 {
     const int powers = std::min(m_powerCount, kMaxPowers);
-    return QueryGroup(
-        "POWER", CReplyParser::kFieldsPerPowerMode * powers,
+    return QueryCounted(
+        "POWER", powers, CReplyParser::kFieldsPerPowerMode,
         [&](const QStringList &f) { CReplyParser::StorePowerModes(f, powers, modes); });
 }
 
@@ -283,26 +293,24 @@ bool CAdvCmd::GetWake(WakeSessions *sessions)
 bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
 {
     const int outputs = std::min(m_outputCount, kMaxOutputs);
-    if (m_connected && outputs == 0)
-        return true;
-    return QueryGroup(
-        "COUTPUT", CReplyParser::kFieldsPerOutputTimings * outputs,
+    return QueryCounted(
+        "COUTPUT", outputs, CReplyParser::kFieldsPerOutputTimings,
         [&](const QStringList &f) { CReplyParser::StoreOutputTimings(f, outputs, timings); });
 }
 
 bool CAdvCmd::GetCPower(AllPowerTimes *times)
 {
     const int powers = std::min(m_powerCount, kMaxPowers);
-    return QueryGroup(
-        "CPOWER", CReplyParser::kFieldsPerRailTimes * powers,
+    return QueryCounted(
+        "CPOWER", powers, CReplyParser::kFieldsPerRailTimes,
         [&](const QStringList &f) { CReplyParser::StorePowerTimes(f, powers, times); });
 }
 
 bool CAdvCmd::GetCInput(InputTriggers *inputs)
 {
     const int count = std::min(m_inputCount, kMaxInputs);
-    return QueryGroup("CINPUT", CReplyParser::kFieldsPerInput * count,
-                      [&](const QStringList &f) { CReplyParser::StoreInputs(f, count, inputs); });
+    return QueryCounted("CINPUT", count, CReplyParser::kFieldsPerInput,
+                        [&](const QStringList &f) { CReplyParser::StoreInputs(f, count, inputs); });
 }
 
 bool CAdvCmd::GetTime(QString *out)

@@ -76,6 +76,9 @@ private:
     // fields.
     bool QueryGroup(const char *name, int fieldCount,
                     const std::function<void(const QStringList &)> &store);
+    // A programme query with fieldsPerItem fields for each of `count` outputs, inputs or rails.
+    bool QueryCounted(const char *name, int count, int fieldsPerItem,
+                      const std::function<void(const QStringList &)> &store);
     // A query whose reply is one text field.
     bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
     bool WaitQuiet();

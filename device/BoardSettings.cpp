@@ -22,8 +22,15 @@ bool CBoardSettings::ConnectBoard()
 bool CBoardSettings::ReadAll()
 {
     QString version;
-    if (!m_link->GetVersion(&version))
+    if (!m_link->GetVersion(&version)) {
+        // A board that answered the handshake but not its version is of no known type; the
+        // type selected before, a file mode above all, must not outlive the connection.
+        if (m_link->IsConnected()) {
+            m_version = kUnknownVersion;
+            SetBoardType(BoardType::Unknown);
+        }
         return false;
+    }
     // The board reports its type as the first character of its version: a live type only.
     bool isNumber = false;
     int type = version.left(1).toInt(&isNumber, 10);

@@ -336,7 +336,7 @@ QWidget *MainWindowForm::BuildSessionPage(int index)
     c.repeat = new QLabel(page);
     p.repeat = Make<QLineEdit>(page, name("repeat_"));
     p.repeat->setMaximumWidth(70);
-    p.repeat->setMaxLength(3);
+    p.repeat->setMaxLength(kRepeatMaxLength);
     QFrame *lineInput1 = Separator(page);
     p.trigin1 = Make<QRadioButton>(page, name("trigin1_"));
     c.detect1 = new QLabel(page);

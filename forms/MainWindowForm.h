@@ -35,6 +35,8 @@ public:
     static constexpr int kFirstAdminTab = 5;
     static constexpr int kAdminTabCount = 4;
     static constexpr int kLastAdminTab = kFirstAdminTab + kAdminTabCount - 1;
+    // Characters the user may type as a session's number of photos.
+    static constexpr int kRepeatMaxLength = 3;
 
     // The widgets of one photo-session page. Each carries the page number S (1 to 4) in its
     // object name: "noaction_S" and the like, "pbGetSettingS" and "pbSetSettingS" without the

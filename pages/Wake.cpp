@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <algorithm>
+#include <array>
 #include <initializer_list>
 
 namespace {
@@ -206,7 +208,13 @@ void CWake::GetWake()
         m_time->setTime(session.start.time());
     if (m_interval)
         m_interval->setTime(session.interval.time());
-    WriteNumber(m_repeat, session.repeat);
+    if (m_repeat) {
+        // A count from the board is shown whole, so that a save sends it back unchanged; the
+        // user types no more characters than it has, and never fewer than the form allows.
+        const QString count = QString::number(session.repeat, 10);
+        m_repeat->setMaxLength(std::max(MainWindowForm::kRepeatMaxLength, int(count.size())));
+        m_repeat->setText(count);
+    }
 
     if (session.mode == kWakeByInput) {
         ShowDetection(m_detect1, inputs[0], m_index);
@@ -236,12 +244,18 @@ void CWake::SetWake()
         session.interval = m_interval->dateTime();
     session.repeat = ReadNumber(m_repeat, session.repeat);
 
-    // A session claims the input it is triggered by; the other input's record stays as it was.
-    if (session.mode == kWakeByInput) {
-        if (IsChecked(m_trigin1))
-            Claim(&inputs[0], m_detect1, m_index);
-        if (IsChecked(m_trigin2))
-            Claim(&inputs[1], m_detect2, m_index);
+    // A session claims the input it is triggered by and releases every other input that woke
+    // it, so that the board wakes it from the page's choice only. Inputs of other sessions stay
+    // as they were.
+    const bool byInput = session.mode == kWakeByInput;
+    const std::array<bool, kMaxInputs> chosen{byInput && IsChecked(m_trigin1),
+                                              byInput && IsChecked(m_trigin2)};
+    const std::array<const QComboBox *, kMaxInputs> detection{m_detect1, m_detect2};
+    for (size_t i = 0; i < inputs.size(); ++i) {
+        if (chosen[i])
+            Claim(&inputs[i], detection[i], m_index);
+        else if (Wakes(inputs[i], m_index))
+            inputs[i].enabled = 0;
     }
 
     m_settings->SetSession(m_index, session);

@@ -383,6 +383,12 @@ qint64 CSimulatedBoard::SentBytes() const
     return m_sentBytes;
 }
 
+void CSimulatedBoard::ReplyToNextCommand(const QByteArray &bytes)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nextReply = bytes;
+}
+
 void CSimulatedBoard::QueueInjected()
 {
     QByteArray bytes;
@@ -500,18 +506,23 @@ bool CSimulatedBoard::Serve(const QByteArray &line)
         m_receivedChanged.notify_all();
         if (m_babbling)
             return true;
-        fault = TakeFault(line);
-        if (fault == Fault::Silent)
-            return true;
-        if (fault != Fault::HangUp) {
+        if (!m_nextReply.isEmpty()) {
+            reply.swap(m_nextReply);
             paced = m_paced;
-            if (m_echo)
-                echo = line;
-            if (fault == Fault::Babble) {
-                m_babbling = true;
-            } else {
-                const Reply normal = Answer(line.chopped(1));
-                reply = Misbehave(fault, normal);
+        } else {
+            fault = TakeFault(line);
+            if (fault == Fault::Silent)
+                return true;
+            if (fault != Fault::HangUp) {
+                paced = m_paced;
+                if (m_echo)
+                    echo = line;
+                if (fault == Fault::Babble) {
+                    m_babbling = true;
+                } else {
+                    const Reply normal = Answer(line.chopped(1));
+                    reply = Misbehave(fault, normal);
+                }
             }
         }
     }

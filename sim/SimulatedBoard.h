@@ -124,10 +124,12 @@ public:
     void SetFault(Fault fault, const QByteArray &commandPrefix = {}, int afterMatches = 0);
     void ClearFaults();
 
-    // Sends these bytes as they are, unasked, after whatever the board is sending: a reply of a
-    // shape the board never makes (together with a Silent rule for the command), data before a
+    // Sends these bytes as they are, unasked, after whatever the board is sending: data before a
     // handshake, or an answer that comes too late.
     void Inject(const QByteArray &bytes);
+    // Answers the next command it receives with exactly these bytes, whatever rule applies to
+    // it: a reply of a shape the board never makes, sent only once it was asked for.
+    void ReplyToNextCommand(const QByteArray &bytes);
 
     // Bytes the board has written to the line since Start() or ClearReceived().
     qint64 SentBytes() const;
@@ -195,6 +197,7 @@ private:
     QVector<FaultRule> m_rules;
     QVector<ReceivedLine> m_received;
     QByteArray m_injected; // handed to the board thread
+    QByteArray m_nextReply;
     qint64 m_sentBytes = 0;
     std::mt19937 m_noise;
     QString m_portName;

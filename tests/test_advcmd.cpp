@@ -141,8 +141,8 @@ private slots:
             << true << QStringList{"\"14:05:00\""};
     }
 
-    // Each reply is injected into a board that answers nothing itself, so the link reads
-    // exactly these bytes.
+    // Each reply is the board's answer to the request, from a board that answers nothing
+    // itself, so the link reads exactly these bytes.
     void parsesReplies()
     {
         QFETCH(QByteArray, command);
@@ -156,13 +156,10 @@ private slots:
         bench.board.SetFault(Fault::Silent);
         LogCapture log;
         QStringList got{"left from before"};
-        if (!reply.isEmpty())
-            bench.board.Inject(reply);
+        bench.board.ReplyToNextCommand(reply);
 
         QCOMPARE(bench.link.GetCmd(skip, command, &got), result);
         QCOMPARE(got, fields);
-        // With the reply already waiting, the request may leave only as the reply is read.
-        QVERIFY(bench.board.WaitForReceived(1, kBoundMs));
         QCOMPARE(Lines(bench.board), QByteArrayList{command});
 
         // The raw reply is logged when it holds "OK", and only then.

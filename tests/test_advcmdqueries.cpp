@@ -86,6 +86,7 @@ QByteArrayList Repeated(const QByteArray &line, int times)
 }
 
 using Query = std::function<bool(CAdvCmd &, Targets &)>;
+using TextQuery = std::function<bool(CAdvCmd &, QString *)>;
 
 const Query kVersion = [](CAdvCmd &l, Targets &t) { return l.GetVersion(&t.text); };
 const Query kAnalog3 = [](CAdvCmd &l, Targets &t) { return l.GetInputA(3, &t.text); };
@@ -111,6 +112,7 @@ void SetType(CAdvCmd *link, int type)
 } // namespace
 
 Q_DECLARE_METATYPE(Query)
+Q_DECLARE_METATYPE(TextQuery)
 
 class TestAdvCmdQueries : public QObject
 {
@@ -240,11 +242,11 @@ private slots:
         bench.board.SetFault(Fault::Silent);
         Targets targets;
 
-        bench.board.Inject("+OUTPUT=1,abc,2,3,3,-1,4,99999999999;\r\nOK\r\n");
+        bench.board.ReplyToNextCommand("+OUTPUT=1,abc,2,3,3,-1,4,99999999999;\r\nOK\r\n");
         QVERIFY(bench.link.GetOutput(&targets.outputModes));
         QCOMPARE(targets.outputModes, (OutputModes{0, 3, -1, 0, 55, 66}));
 
-        bench.board.Inject("+BATTERY=3300,abc;\r\nOK\r\n");
+        bench.board.ReplyToNextCommand("+BATTERY=3300,abc;\r\nOK\r\n");
         QVERIFY(bench.link.GetBattery(&targets.battery));
         QCOMPARE(targets.battery, (BatteryThresholds{3300, 0}));
     }
@@ -256,10 +258,10 @@ private slots:
         bench.board.SetFault(Fault::Silent);
         Targets targets;
 
-        bench.board.Inject("+WAKE=0,1,07:30:00,\"00:10:00\",12,"
-                           "1,2,\"25:00:00\",\"00:00:30\",x,"
-                           "2,1,\"18:00:00\",,4,"
-                           "3,0,\"00:00:00\",\"7:5:0\",0;\r\nOK\r\n");
+        bench.board.ReplyToNextCommand("+WAKE=0,1,07:30:00,\"00:10:00\",12,"
+                                       "1,2,\"25:00:00\",\"00:00:30\",x,"
+                                       "2,1,\"18:00:00\",,4,"
+                                       "3,0,\"00:00:00\",\"7:5:0\",0;\r\nOK\r\n");
         QVERIFY(bench.link.GetWake(&targets.sessions));
 
         const WakeSessions &s = targets.sessions;
@@ -295,12 +297,12 @@ private slots:
             << v1 << int(BoardType::Kota) << kCPower << false << 5;
         QTest::newRow("KOTA inputs want 4 fields, not 8")
             << v1 << int(BoardType::Kota) << kCInput << false << 5;
-        QTest::newRow("no rails: power modes never succeed")
-            << v1 << int(BoardType::Unknown) << kPower << false << 5;
-        QTest::newRow("no rails: power times never succeed")
-            << v1 << int(BoardType::Unknown) << kCPower << false << 5;
-        QTest::newRow("no inputs: input triggers never succeed")
-            << v1 << int(BoardType::Unknown) << kCInput << false << 5;
+        QTest::newRow("no rails: power modes succeed unasked")
+            << v1 << int(BoardType::Unknown) << kPower << true << 0;
+        QTest::newRow("no rails: power times succeed unasked")
+            << v1 << int(BoardType::Unknown) << kCPower << true << 0;
+        QTest::newRow("no inputs: input triggers succeed unasked")
+            << v1 << int(BoardType::Unknown) << kCInput << true << 0;
         QTest::newRow("no outputs: output modes succeed unasked")
             << v1 << int(BoardType::Unknown) << kOutput << true << 0;
         QTest::newRow("no outputs: output timings succeed unasked")
@@ -475,26 +477,58 @@ private slots:
         QCOMPARE(version, QString("2LV2-1.12"));
     }
 
-    // A reply that comes after its wait ended starts the reply of the next transaction.
-    void lateReplyIsReadByTheNextTransaction()
+    void lateReplyIsNotTakenForTheNextAnswer_data()
     {
+        QTest::addColumn<QByteArray>("lateCommand");
+        QTest::addColumn<TextQuery>("first");
+        QTest::addColumn<QString>("firstResult");
+        QTest::addColumn<QByteArray>("lateBytes");
+        QTest::addColumn<TextQuery>("next");
+        QTest::addColumn<QString>("nextResult");
+
+        const TextQuery time = [](CAdvCmd &l, QString *out) { return l.GetTime(out); };
+        const TextQuery date = [](CAdvCmd &l, QString *out) { return l.GetDate(out); };
+        const TextQuery analog1 = [](CAdvCmd &l, QString *out) { return l.GetInputA(1, out); };
+        const TextQuery digital2 = [](CAdvCmd &l, QString *out) { return l.GetInputL(2, out); };
+        const QByteArray analogReply = "+INPUTA=1,1.25;\r\nOK\r\n";
+
+        QTest::newRow("a late time is not taken for the date")
+            << QByteArray("ADV#TIME") << time << "failed"
+            << QByteArray("+TIME=\"09:00:00\";\r\nOK\r\n") << date << "\"01/03/2025\"";
+        // Its first reply comes during the second attempt; the second one while the line is idle.
+        QTest::newRow("a late analog reading is not taken for the board time")
+            << QByteArray("ADV#INPUTA=1") << analog1 << "1.25" << analogReply + analogReply << time
+            << "\"09:00:00\"";
+        QTest::newRow("a late analog reading is not taken for a digital reading")
+            << QByteArray("ADV#INPUTA=1") << analog1 << "1.25" << analogReply + analogReply
+            << digital2 << "1";
+    }
+
+    // A reply that comes after its query gave up is dropped when the next query starts: that
+    // query reads its own answer.
+    void lateReplyIsNotTakenForTheNextAnswer()
+    {
+        QFETCH(QByteArray, lateCommand);
+        QFETCH(TextQuery, first);
+        QFETCH(QString, firstResult);
+        QFETCH(QByteArray, lateBytes);
+        QFETCH(TextQuery, next);
+        QFETCH(QString, nextResult);
+
         Bench bench(BoardType::LumivorV2);
         QVERIFY(bench.Connect());
         bench.board.SetClock(QDateTime(QDate(2025, 3, 1), QTime(9, 0, 0)), false);
-        bench.board.SetFault(Fault::Late, "ADV#TIME");
-        QString time = "kept";
+        bench.board.SetAnalogInput(1, "1.25");
+        bench.board.SetDigitalInput(2, "1");
+        bench.board.SetFault(Fault::Late, lateCommand);
 
-        QVERIFY(!bench.link.GetTime(&time));
-        QCOMPARE(time, QString("kept"));
-        const QByteArray late = "+TIME=\"09:00:00\";\r\nOK\r\n";
-        QVERIFY(WaitForSent(bench.board, late.size()));
+        QString text;
+        QCOMPARE(first(bench.link, &text) ? text : QString("failed"), firstResult);
+        QVERIFY(WaitForSent(bench.board, lateBytes.size()));
+        bench.board.ClearFaults();
 
-        QStringList fields;
-        QVERIFY(bench.link.GetCmd(5, "ADV#DATE=?\r", &fields));
-        QCOMPARE(fields, (QStringList{"\"09:00:00\"", "\"01/03/2025\""}));
-        // That exchange took the late reply out of the way: the next one reads its own.
-        QVERIFY(bench.link.GetDate(&time));
-        QCOMPARE(time, QString("\"01/03/2025\""));
+        QVERIFY(next(bench.link, &text));
+        QCOMPARE(text, nextResult);
     }
 };
 

@@ -543,20 +543,16 @@ private slots:
     void lateAnswerToASettingLine_data()
     {
         QTest::addColumn<bool>("settingLineBetween");
-        QTest::addColumn<QString>("queryRead");
 
-        QTest::newRow("the next query reads it first")
-            << false << "\"OK\r\n+BATTERY=3300,1000;\r\nOK\r\n\"";
-        QTest::newRow("the next setting line reads and drops it")
-            << true << "\"+BATTERY=3300,1000;\r\nOK\r\n\"";
+        QTest::newRow("the next query drops it") << false;
+        QTest::newRow("the next setting line reads and drops it") << true;
     }
 
     // An answer 1.5 s after its line is not read by that line's own wait; it stays in the
-    // input buffer for the next exchange.
+    // input buffer until the next exchange drops it, so the next query reads its own reply only.
     void lateAnswerToASettingLine()
     {
         QFETCH(bool, settingLineBetween);
-        QFETCH(QString, queryRead);
 
         Bench bench;
         QVERIFY(bench.Connect());
@@ -573,7 +569,7 @@ private slots:
         QCOMPARE(pair, (BatteryThresholds{3300, 1000}));
         const QVector<LoggedMessage> logged = log.From(GetCmdFunction());
         QCOMPARE(logged.size(), 1);
-        QCOMPARE(logged[0].message, queryRead);
+        QCOMPARE(logged[0].message, QString("\"+BATTERY=3300,1000;\r\nOK\r\n\""));
     }
 };
 

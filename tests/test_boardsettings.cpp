@@ -446,15 +446,14 @@ private slots:
         QTest::newRow("2: Lumivor V2") << 2 << "2LV2-1.12" << 2 << "LV2-1.12" << true;
         QTest::newRow("3: KOTA") << 3 << "3KOTA-1.05" << 3 << "KOTA-1.05" << true;
         QTest::newRow("the digit alone") << 2 << "2" << 2 << "" << true;
-        // Type 0 has no rails, so the power query can never succeed.
-        QTest::newRow("0: unknown") << 0 << "0GENERIC-1.00" << 0 << "GENERIC-1.00" << false;
-        QTest::newRow("7 is no type") << 2 << "7abc" << 0 << "abc" << false;
-        QTest::newRow("4 is a file mode, never reported") << 3 << "4KOTA" << 0 << "KOTA" << false;
-        QTest::newRow("a letter") << 2 << "xLV2" << 0 << "LV2" << false;
-        QTest::newRow("a letter alone") << 2 << "x" << 0 << "" << false;
-        QTest::newRow("a dot") << 2 << "." << 0 << "" << false;
-        QTest::newRow("a minus sign") << 2 << "-2abc" << 0 << "2abc" << false;
-        QTest::newRow("an empty version") << 2 << "" << 0 << "" << false;
+        QTest::newRow("0: unknown") << 0 << "0GENERIC-1.00" << 0 << "GENERIC-1.00" << true;
+        QTest::newRow("7 is no type") << 2 << "7abc" << 0 << "abc" << true;
+        QTest::newRow("4 is a file mode, never reported") << 3 << "4KOTA" << 0 << "KOTA" << true;
+        QTest::newRow("a letter") << 2 << "xLV2" << 0 << "LV2" << true;
+        QTest::newRow("a letter alone") << 2 << "x" << 0 << "" << true;
+        QTest::newRow("a dot") << 2 << "." << 0 << "" << true;
+        QTest::newRow("a minus sign") << 2 << "-2abc" << 0 << "2abc" << true;
+        QTest::newRow("an empty version") << 2 << "" << 0 << "" << true;
     }
 
     void readAllTakesTheTypeFromTheVersion()
@@ -479,6 +478,9 @@ private slots:
         QCOMPARE(bench.settings.Link().InputCount(), caps.inputs);
         QCOMPARE(bench.settings.Link().PowerCount(), caps.powers);
         QCOMPARE(bench.settings.GetOutputCount(), caps.outputs);
+        // A board of no known type has sessions only: nothing else is asked for.
+        if (type == BoardType::Unknown)
+            QCOMPARE(Lines(bench.board), (QByteArrayList{"ADV#VERSION\r", "ADV#WAKE=?\r"}));
     }
 
     void readAllStoresTheProgramme_data()
@@ -560,7 +562,9 @@ private slots:
                                  "ADV#WAKE=?\r", "ADV#WAKE=?\r", "ADV#WAKE=?\r", "ADV#WAKE=?\r"}));
     }
 
-    void versionFailureStoresNothing()
+    // A board that answers the handshake but not its version leaves no file mode behind: the
+    // type becomes unknown, the programme stays as it was.
+    void versionFailureLeavesTheTypeUnknown()
     {
         ModelBench bench(BoardType::LumivorV2);
         Store(Sentinels(), &bench.settings);
@@ -570,10 +574,12 @@ private slots:
 
         QVERIFY(!bench.settings.ReadAll());
 
-        QCOMPARE(bench.settings.GetBoardType(), int(BoardType::KotaFile));
-        QCOMPARE(bench.settings.GetVersion(), QString());
-        QCOMPARE(bench.settings.Link().BoardType(), int(BoardType::KotaFile));
+        QCOMPARE(bench.settings.GetBoardType(), int(BoardType::Unknown));
+        QCOMPARE(bench.settings.GetVersion(), QString("unknown"));
+        QCOMPARE(bench.settings.Link().BoardType(), int(BoardType::Unknown));
         QCOMPARE(bench.settings.Link().OutputCount(), 0);
+        QCOMPARE(bench.settings.Link().InputCount(), 0);
+        QCOMPARE(bench.settings.Link().PowerCount(), 0);
         QCOMPARE(Text(Of(bench.settings)), Text(Sentinels()));
         QCOMPARE(Lines(bench.board), QByteArrayList() << "ADV#VERSION\r"
                                                       << "ADV#VERSION\r"

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QtTest>
 
@@ -189,7 +191,8 @@ QString ResetPagesMismatch(const QWidget &window)
     return wrong.join(QLatin1Char(' '));
 }
 
-// What the window shows of a connection, to compare two of them.
+// What the window shows of a connection, to compare two of them; the version stands third.
+constexpr int kSnapshotVersion = 2;
 QStringList Snapshot(const QWidget &window)
 {
     QStringList shown{Find<QLabel>(window, QStringLiteral("label_Connected"))->text(),
@@ -485,8 +488,10 @@ private slots:
         QCOMPARE(Find<QLabel>(window, "label_Connected")->text(), kConnectedMarkup);
         QCOMPARE(Find<QLabel>(window, "label_2")->text(), board.PortName());
         QCOMPARE(TextOf(window, "leConf"), QStringLiteral("by board"));
-        QCOMPARE(TextOf(window, "edit_version"), QStringLiteral("LV2-1.12"));
-        QCOMPARE(Snapshot(window), before);
+        // The version in use is shown; the pages keep what they showed.
+        QStringList expected = before;
+        expected[kSnapshotVersion] = QStringLiteral("LV2-9.99");
+        QCOMPARE(Snapshot(window), expected);
         QCOMPARE(ChartMismatch(window, kTestProgrammeMarks), QString());
     }
 
@@ -533,23 +538,48 @@ private slots:
     {
         QTest::addColumn<int>("fileMode");
         QTest::addColumn<bool>("boardStays");
+        QTest::addColumn<QString>("versionField");
+        QTest::addColumn<QByteArray>("silentFrom");
         QTest::addColumn<int>("shownType");
+        QTest::addColumn<QString>("shownVersion");
 
+        const QString v2 = QStringLiteral("2LV2-1.12");
         QTest::newRow("from Lumivor V2 file mode the board's own type returns")
-            << int(BoardType::LumivorV2File) << true << int(BoardType::LumivorV2);
+            << int(BoardType::LumivorV2File) << true << v2 << QByteArray()
+            << int(BoardType::LumivorV2) << "LV2-1.12";
         QTest::newRow("from KOTA file mode the board's own type returns")
-            << int(BoardType::KotaFile) << true << int(BoardType::LumivorV2);
+            << int(BoardType::KotaFile) << true << v2 << QByteArray() << int(BoardType::LumivorV2)
+            << "LV2-1.12";
         QTest::newRow("from Lumivor V1 file mode with the board gone: unknown")
-            << int(BoardType::LumivorV1File) << false << int(BoardType::Unknown);
+            << int(BoardType::LumivorV1File) << false << v2 << QByteArray()
+            << int(BoardType::Unknown) << "unknown";
+        QTest::newRow("from KOTA file mode, a board silent after the handshake: unknown")
+            << int(BoardType::KotaFile) << true << v2 << QByteArray("ADV#VERSION")
+            << int(BoardType::Unknown) << "unknown";
+        QTest::newRow("from KOTA file mode, a board silent after its version: its own type")
+            << int(BoardType::KotaFile) << true << v2 << QByteArray("ADV#WAKE")
+            << int(BoardType::LumivorV2) << "LV2-1.12";
+        QTest::newRow("from KOTA file mode, a board of unknown type is read out: unknown")
+            << int(BoardType::KotaFile) << true << "7XY-0.1" << QByteArray()
+            << int(BoardType::Unknown) << "XY-0.1";
     }
 
+    // After any connection attempt the board type shown is the one settings go to: the clock
+    // goes to the board that answered, and no command file is written.
     void connectEndsFileMode()
     {
         QFETCH(int, fileMode);
         QFETCH(bool, boardStays);
+        QFETCH(QString, versionField);
+        QFETCH(QByteArray, silentFrom);
         QFETCH(int, shownType);
+        QFETCH(QString, shownVersion);
 
+        QTemporaryDir commandFiles;
+        const QString previousDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(commandFiles.path()));
         CSimulatedBoard board(BoardType::LumivorV2);
+        board.SetVersion(versionField);
         QVERIFY(board.Start());
         Discover(board);
         MainWindow window;
@@ -562,13 +592,29 @@ private slots:
 
         if (!boardStays)
             CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        if (!silentFrom.isEmpty())
+            board.SetFault(CSimulatedBoard::Fault::Silent, silentFrom);
         Click(window, "pbConnect");
 
         QCOMPARE(boardBox->currentIndex(), shownType);
+        QCOMPARE(TextOf(window, "edit_version"), shownVersion);
         QVERIFY(fileGeneration->isHidden());
         QVERIFY(!getDateTime->isHidden());
         QCOMPARE(Find<QLabel>(window, "label_Connected")->text(),
                  boardStays ? kConnectedMarkup : kDisconnectedMarkup);
+        QCOMPARE(TextOf(window, "leConf"), QString(boardStays ? "by board" : "unknown"));
+
+        board.ClearFaults();
+        board.ClearReceived();
+        Click(window, "pbSetDateTime");
+        const QByteArrayList clockLines = board.ReceivedLines();
+        QCOMPARE(clockLines.size(), boardStays ? 2 : 0);
+        if (boardStays) {
+            QVERIFY(clockLines[0].startsWith("ADV#TIME="));
+            QVERIFY(clockLines[1].startsWith("ADV#DATE="));
+        }
+        QCOMPARE(QDir().entryList(QDir::Files), QStringList());
+        QVERIFY(QDir::setCurrent(previousDir));
     }
 };
 

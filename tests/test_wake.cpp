@@ -502,6 +502,85 @@ private slots:
                        QCOMPARE(input2.session, 0);
                    });
         }
+        // Session 3 is woken by input 1 in the base programme.
+        const auto shows = [](const char *trigger) {
+            return Check([trigger](Window &w) {
+                Click(w.Button("pbGetSetting", 2));
+                QVERIFY(w.Radio(trigger, 2)->isChecked());
+            });
+        };
+        {
+            QTest::newRow("switching from input 1 to input 2 releases input 1")
+                << int(BoardType::LumivorV1) << 2 << nothing << Edit([](Window &w) {
+                       ClickRadio(w.Radio("trigin2_", 2));
+                       w.Combo("detect2_", 2)->setCurrentIndex(2);
+                   })
+                << BaseWakeLines() +
+                       QList<QByteArray>{CInputLine(1, 2, 1, 0), CInputLine(2, 2, 2, 1)}
+                << 8 * 60 << 1 << shows("trigin2_");
+        }
+        {
+            QList<QByteArray> lines = BaseWakeLines();
+            lines[2] = WakeLine(2, 0, "12:00:00", "00:01:00", 4);
+            QTest::newRow("saving no action releases the input that woke the session")
+                << int(BoardType::LumivorV1) << 2 << nothing
+                << Edit([](Window &w) { ClickRadio(w.Radio("noaction_", 2)); })
+                << lines + QList<QByteArray>{CInputLine(1, 2, 1, 0), CInputLine(2, 0, 0, 0)}
+                << 8 * 60 << 1 << shows("noaction_");
+        }
+        {
+            QList<QByteArray> lines = BaseWakeLines();
+            lines[2] = WakeLine(2, 1, "12:00:00", "00:01:00", 4);
+            QTest::newRow("saving by time on KOTA releases its one input")
+                << int(BoardType::Kota) << 2 << nothing
+                << Edit([](Window &w) { ClickRadio(w.Radio("trigtime_", 2)); })
+                << lines + QList<QByteArray>{CInputLine(1, 2, 1, 0)} << 12 * 60 << 3
+                << shows("trigtime_");
+        }
+        {
+            QList<QByteArray> lines = BaseWakeLines();
+            lines[1] = WakeLine(1, 1, "00:00:00", "00:00:00", 0);
+            QTest::newRow("saving by time keeps an input that wakes another session")
+                << int(BoardType::LumivorV1) << 1 << nothing
+                << Edit([](Window &w) { ClickRadio(w.Radio("trigtime_", 1)); })
+                << lines + BaseInputLines() << 0 << 0 << noCheck;
+        }
+        {
+            QList<QByteArray> lines = BaseWakeLines();
+            lines[0] = WakeLine(0, 1, "09:00:00", "00:30:00", 1000);
+            QTest::newRow("a count of 1000 from the board is sent back whole")
+                << int(BoardType::LumivorV1) << 0 << Edit([](Window &w) {
+                       w.settings.SetSession(0,
+                                             {kWakeByTime, At("08:00:00"), At("00:30:00"), 1000});
+                   })
+                << Edit([](Window &w) {
+                       QCOMPARE(w.Edit("repeat_", 0)->text(), QString("1000"));
+                       w.TimeEdit("time_", 0)->setTime(QTime(9, 0));
+                   })
+                << lines + BaseInputLines() << 9 * 60 << 1 << noCheck;
+        }
+        {
+            QList<QByteArray> lines = BaseWakeLines();
+            lines[0] = WakeLine(0, 1, "09:00:00", "00:30:00", -150);
+            QTest::newRow("a count of -150 from the board is sent back whole")
+                << int(BoardType::LumivorV1) << 0 << Edit([](Window &w) {
+                       w.settings.SetSession(0,
+                                             {kWakeByTime, At("08:00:00"), At("00:30:00"), -150});
+                   })
+                << Edit([](Window &w) { w.TimeEdit("time_", 0)->setTime(QTime(9, 0)); })
+                << lines + BaseInputLines() << 9 * 60 << 0 << noCheck;
+        }
+        {
+            QList<QByteArray> lines = BaseWakeLines();
+            lines[0] = WakeLine(0, 1, "08:00:00", "00:30:00", 9876);
+            QTest::newRow("after a count of 1000 the user may type four digits")
+                << int(BoardType::LumivorV1) << 0 << Edit([](Window &w) {
+                       w.settings.SetSession(0,
+                                             {kWakeByTime, At("08:00:00"), At("00:30:00"), 1000});
+                   })
+                << Edit([](Window &w) { Type(w.Edit("repeat_", 0), "98765"); })
+                << lines + BaseInputLines() << 8 * 60 << 1 << noCheck;
+        }
         QTest::newRow("a power edit on KOTA sends rail 1's CPOWER lines only")
             << int(BoardType::Kota) << 0 << nothing << Edit([](Window &w) {
                    w.pages[0]->GetAdmin();
