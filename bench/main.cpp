@@ -130,14 +130,14 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "lumivor-bench: cannot start the simulated board\n");
         return 1;
     }
+    // The link logs every raw reply; the figures are all this program should print.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QProgressBar bar;
     QStatusBar status;
     bar.show();
-    // The link logs every raw reply; the figures are all this program should print.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
     int runs = kDefaultRuns;
     const QStringList args = application.arguments();
     const int runsAt = args.indexOf(QStringLiteral("--runs"));
