@@ -22,7 +22,7 @@ public:
     using PortDiscovery = std::function<QStringList()>;
     // Tells whether this user may read and write the device file at this path.
     using AccessCheck = std::function<bool(const QString &path)>;
-    // Sees every request and setting line the link writes, as it is written.
+    // Sees every query request and every setting line the link writes, once it is written.
     using LineObserver = std::function<void(const QByteArray &line)>;
 
     // Why a port of the last scan did not give a board.
