@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "device/BoardSettings.h"
+#include "device/ScanReport.h"
+#include "pages/ActionFeedback.h"
 #include "pages/Curve.h"
 #include "pages/General.h"
 #include "pages/SuperUser.h"
@@ -10,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStatusBar>
 #include <QTabWidget>
 
 namespace {
@@ -106,17 +109,22 @@ void MainWindow::Standard()
 
 void MainWindow::Connect()
 {
+    CActionFeedback busy(m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
+                         CActionFeedback::StepBy::Call);
+    m_form->statusBar->clearMessage();
     if (m_settings->ConnectBoard()) {
         m_general->ShowConnection(true);
         m_form->leConf->setText(tr("by board"));
         // A read-out that fails part-way leaves the session pages as they were, but the board
         // type and version in use are shown; a changed type reloads the pages through the
         // General page's board change.
-        if (m_settings->ReadAll())
+        if (m_settings->ReadAll([&busy] { busy.Step(); }))
             RefreshAll();
         else
             m_general->Refresh();
     } else {
+        // Why no board answered stays in the status bar until the next attempt.
+        m_form->statusBar->showMessage(CScanReport::Message(m_settings->Link().LastScan()));
         m_general->ShowConnection(false);
         m_form->leConf->setText(tr("unknown"));
         m_settings->Reset();

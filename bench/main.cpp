@@ -4,6 +4,8 @@
 // type the write-out of the whole programme. Each figure is compared with its protocol floor:
 // the waits the protocol mandates for the exchanges that took place, plus the time the board's
 // bytes spend on the line. The board runs in a child process, so the CPU share is the tool's own.
+// Every measured action runs with the window's progress feedback: the wait cursor and a real
+// progress bar repainted after each step, on the offscreen platform.
 //
 // Usage: lumivor-bench [--runs N]
 
@@ -12,10 +14,14 @@
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 
-#include <QCoreApplication>
+#include "pages/ActionFeedback.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProgressBar>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -124,9 +130,14 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "lumivor-bench: cannot start the simulated board\n");
         return 1;
     }
-    QCoreApplication application(argc, argv);
     // The link logs every raw reply; the figures are all this program should print.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QProgressBar bar;
+    QStatusBar status;
+    bar.show();
     int runs = kDefaultRuns;
     const QStringList args = application.arguments();
     const int runsAt = args.indexOf(QStringLiteral("--runs"));
@@ -145,7 +156,11 @@ int main(int argc, char *argv[])
         board.SetType(type);
         const Figures f = Measure(
             board, runs, [](CBoardSettings &) {},
-            [](CBoardSettings &s) { return s.ConnectBoard() && s.ReadAll(); });
+            [&](CBoardSettings &s) {
+                CActionFeedback busy(&bar, &status, &s, CBoardSettings::kReadOutSteps,
+                                     CActionFeedback::StepBy::Call);
+                return s.ConnectBoard() && s.ReadAll([&busy] { busy.Step(); });
+            });
         Print("connect + read-out", kTypeNames[type], f);
     }
     for (int type = BoardType::Unknown; type <= BoardType::LumivorV2File; ++type) {
@@ -157,7 +172,10 @@ int main(int argc, char *argv[])
                 s.ConnectBoard();
                 s.SetBoardType(type);
             },
-            [](CBoardSettings &s) { return s.SendAll(); });
+            [&](CBoardSettings &s) {
+                const CActionFeedback busy(&bar, &status, &s, s.SendAllLines());
+                return s.SendAll();
+            });
         Print("write-out (SendAll)", kTypeNames[type], f);
     }
     return 0;

@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QSerialPortInfo>
 #include <algorithm>
+#include <grp.h>
 #include <initializer_list>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +45,53 @@ CAdvCmd::PortDiscovery &Discovery()
 {
     static CAdvCmd::PortDiscovery discovery;
     return discovery;
+}
+
+CAdvCmd::AccessCheck &Access()
+{
+    static CAdvCmd::AccessCheck check;
+    return check;
+}
+
+CAdvCmd::LineObserver &Observer()
+{
+    static CAdvCmd::LineObserver observer;
+    return observer;
+}
+
+void Observe(const QByteArray &line)
+{
+    if (Observer())
+        Observer()(line);
+}
+
+// The device file of a port name, as the serial port itself derives it.
+QString DevicePath(const QString &name)
+{
+    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
+        return name;
+    return QStringLiteral("/dev/") + name;
+}
+
+bool MayReadWrite(const QString &path)
+{
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
+}
+
+// A port of the scan that gave no board; for a denied one, with the group owning its device.
+CAdvCmd::PortOutcome Outcome(const QString &name, CAdvCmd::PortFailure failure)
+{
+    CAdvCmd::PortOutcome outcome{name, DevicePath(name), failure, QString(), false};
+    struct stat info
+    {
+    };
+    if (failure != CAdvCmd::PortFailure::PermissionDenied ||
+        ::stat(QFile::encodeName(outcome.path).constData(), &info) != 0)
+        return outcome;
+    if (const group *owner = ::getgrgid(info.st_gid))
+        outcome.group = QString::fromLocal8Bit(owner->gr_name);
+    outcome.groupMayUse = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    return outcome;
 }
 
 QStringList AvailablePortNames()
@@ -102,6 +152,17 @@ void CAdvCmd::SetPortDiscovery(PortDiscovery discovery)
     Discovery() = std::move(discovery);
 }
 
+void CAdvCmd::SetAccessCheck(AccessCheck check)
+{
+    Access() = std::move(check);
+}
+
+CAdvCmd::LineObserver CAdvCmd::SetLineObserver(LineObserver observer)
+{
+    std::swap(Observer(), observer);
+    return observer;
+}
+
 void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
 {
     m_outputCount = outputs;
@@ -117,10 +178,18 @@ bool CAdvCmd::OpenPort(QString *portName)
             m_port.close();
         m_connected = false;
     }
-    const QStringList names = Discovery() ? Discovery()() : AvailablePortNames();
+    QStringList names = Discovery() ? Discovery()() : AvailablePortNames();
+    // The port on which the board answered last is tried first while it is still listed.
+    if (!m_portName.isEmpty() && names.removeAll(m_portName) > 0)
+        names.prepend(m_portName);
+    m_lastScan.clear();
     for (const QString &name : names) {
-        if (!TryHandshake(name))
+        PortFailure failure = PortFailure::NotOpened;
+        if (!TryHandshake(name, &failure)) {
+            m_lastScan << Outcome(name, failure);
             continue;
+        }
+        m_lastScan.clear();
         *portName = name;
         m_portName = name;
         m_connected = true;
@@ -131,16 +200,20 @@ bool CAdvCmd::OpenPort(QString *portName)
     return false;
 }
 
-// Opens one port, sets it up and asks "ADV#"; leaves the port open only when the reply holds "OK".
-bool CAdvCmd::TryHandshake(const QString &name)
+// Opens one port, sets it up and asks "ADV#"; leaves the port open only when the reply holds "OK",
+// and otherwise tells why not.
+bool CAdvCmd::TryHandshake(const QString &name, PortFailure *failure)
 {
     m_port.setPortName(name);
-    const bool ready =
-        m_port.open(QIODevice::ReadWrite) && m_port.setBaudRate(QSerialPort::Baud9600) &&
-        m_port.setDataBits(QSerialPort::Data8) && m_port.setParity(QSerialPort::NoParity) &&
-        m_port.setStopBits(QSerialPort::OneStop) &&
-        m_port.setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = m_port.open(QIODevice::ReadWrite);
+    *failure = opened ? PortFailure::NotSetUp : OpenFailure();
+    const bool ready = opened && m_port.setBaudRate(QSerialPort::Baud9600) &&
+                       m_port.setDataBits(QSerialPort::Data8) &&
+                       m_port.setParity(QSerialPort::NoParity) &&
+                       m_port.setStopBits(QSerialPort::OneStop) &&
+                       m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (ready) {
+        *failure = PortFailure::NoAnswer;
         m_port.flush();
         QByteArray reply;
         // What arrives before the handshake stays in the buffer and counts as part of the reply.
@@ -154,6 +227,23 @@ bool CAdvCmd::TryHandshake(const QString &name)
     }
     m_port.close();
     return false;
+}
+
+// The serial port reports both a device this user may not open and one held by another program
+// as a permission error; the device file's rights tell them apart.
+CAdvCmd::PortFailure CAdvCmd::OpenFailure() const
+{
+    switch (m_port.error()) {
+    case QSerialPort::PermissionError: {
+        const QString path = DevicePath(m_port.portName());
+        const bool mayUse = Access() ? Access()(path) : MayReadWrite(path);
+        return mayUse ? PortFailure::InUse : PortFailure::PermissionDenied;
+    }
+    case QSerialPort::UnsupportedOperationError:
+        return PortFailure::NotSetUp;
+    default:
+        return PortFailure::NotOpened;
+    }
 }
 
 bool CAdvCmd::WaitQuiet()
@@ -200,6 +290,7 @@ bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
     m_port.clear(QSerialPort::Input);
     m_port.write(command);
     m_port.flush();
+    Observe(command);
     if (!m_port.waitForReadyRead(kFirstReplyMs))
         return false;
     QByteArray reply;
@@ -347,11 +438,36 @@ bool CAdvCmd::ResetWake()
     return m_connected && GetCmd(kSkipBare, "ADV#RESETWAKE\r", &fields) && fields.isEmpty();
 }
 
+int CAdvCmd::LinesOf(Setting setting) const
+{
+    if (!m_connected)
+        return 0;
+    switch (setting) {
+    case Setting::Output:
+        return Outputs();
+    case Setting::Power:
+        return Powers();
+    case Setting::Wake:
+        return kSessionCount;
+    case Setting::COutput:
+        return Outputs() * kSessionCount;
+    case Setting::CPower:
+        return Powers() * kSessionCount;
+    case Setting::CInput:
+        return Inputs();
+    case Setting::Time:
+    case Setting::Date:
+    case Setting::Battery:
+        return 1;
+    }
+    return 0;
+}
+
 bool CAdvCmd::SetOutput(const OutputModes &modes)
 {
     if (!m_connected)
         return false;
-    for (int n = 1; n <= std::min(m_outputCount, kMaxOutputs); ++n)
+    for (int n = 1; n <= Outputs(); ++n)
         SendCmd(SettingLine("OUTPUT", {Number(n), Number(modes[size_t(n - 1)])}));
     return true;
 }
@@ -360,7 +476,7 @@ bool CAdvCmd::SetPower(const PowerModes &modes)
 {
     if (!m_connected)
         return false;
-    for (int r = 1; r <= std::min(m_powerCount, kMaxPowers); ++r)
+    for (int r = 1; r <= Powers(); ++r)
         SendCmd(SettingLine("POWER", {Number(r), Number(modes[size_t(r - 1)])}));
     return true;
 }
@@ -382,7 +498,7 @@ bool CAdvCmd::SetCOutput(const AllOutputTimings &timings)
     if (!m_connected)
         return false;
     // Outer loop over outputs, inner over sessions: the order of a command file.
-    for (int n = 1; n <= std::min(m_outputCount, kMaxOutputs); ++n) {
+    for (int n = 1; n <= Outputs(); ++n) {
         const size_t o = size_t(n - 1);
         for (int j = 0; j < kSessionCount; ++j) {
             const SessionOutputTimings &t = timings[size_t(j)];
@@ -398,7 +514,7 @@ bool CAdvCmd::SetCPower(const AllPowerTimes &times)
 {
     if (!m_connected)
         return false;
-    for (int r = 1; r <= std::min(m_powerCount, kMaxPowers); ++r) {
+    for (int r = 1; r <= Powers(); ++r) {
         for (int j = 0; j < kSessionCount; ++j)
             SendCmd(SettingLine("CPOWER",
                                 {Number(r), Number(j), Number(times[size_t(j)][size_t(r - 1)])}));
@@ -410,7 +526,7 @@ bool CAdvCmd::SetCInput(const InputTriggers &inputs)
 {
     if (!m_connected)
         return false;
-    for (int i = 1; i <= std::min(m_inputCount, kMaxInputs); ++i) {
+    for (int i = 1; i <= Inputs(); ++i) {
         const InputTrigger &in = inputs[size_t(i - 1)];
         SendCmd(SettingLine(
             "CINPUT", {Number(i), Number(in.session), Number(in.detection), Number(in.enabled)}));
@@ -448,6 +564,7 @@ void CAdvCmd::SendCmd(const QByteArray &line)
         AppendToCommandFile(line);
     else
         Emit(line);
+    Observe(line);
 }
 
 // Every line opens and closes the file anew; a line that cannot be written is lost, and the
@@ -457,8 +574,10 @@ void CAdvCmd::AppendToCommandFile(const QByteArray &line)
     const QString name = BoardType::CommandFile(m_boardType);
     if (name.isEmpty())
         return;
+    ++m_commandFileLines;
+    const QByteArray bytes = line + kFileLineEnd;
     QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write(line + kFileLineEnd);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size() ||
+        !file.flush())
+        ++m_commandFileFailures;
 }

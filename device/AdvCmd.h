@@ -6,6 +6,8 @@
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+#include <algorithm>
 #include <functional>
 
 // The serial link to a board and the "ADV#" commands spoken over it.
@@ -18,6 +20,43 @@ class CAdvCmd
 public:
     // Lists the names of the serial ports to scan, in scan order.
     using PortDiscovery = std::function<QStringList()>;
+    // Tells whether this user may read and write the device file at this path.
+    using AccessCheck = std::function<bool(const QString &path)>;
+    // Sees every query request and every setting line the link writes, once it is written.
+    using LineObserver = std::function<void(const QByteArray &line)>;
+
+    // Why a port of the last scan did not give a board.
+    enum class PortFailure
+    {
+        NoAnswer,         // opened and set up; the handshake got no reply holding "OK"
+        PermissionDenied, // this user lacks the rights on the device file
+        InUse,            // held by another program (lock file or exclusive open)
+        NotSetUp,         // not a terminal, or it refused a line setting
+        NotOpened,        // any other failure of the open
+    };
+
+    struct PortOutcome
+    {
+        QString name;
+        QString path; // the device file
+        PortFailure failure;
+        QString group;    // the group owning the device file, for a denied port
+        bool groupMayUse; // that group may read and write the device file
+    };
+
+    // The setting commands, for the number of lines each emits.
+    enum class Setting
+    {
+        Output,
+        Power,
+        Wake,
+        COutput,
+        CPower,
+        CInput,
+        Time,
+        Date,
+        Battery,
+    };
 
     CAdvCmd();
     ~CAdvCmd();
@@ -27,6 +66,11 @@ public:
     // The one seam of the port scan: the tool scans every available serial port; a test or the
     // demo hands in its own pseudo-terminals instead. An empty function restores the real scan.
     static void SetPortDiscovery(PortDiscovery discovery);
+    // Seam of the rights check that tells a denied port from one in use; an empty function
+    // restores the check of the device file's rights.
+    static void SetAccessCheck(AccessCheck check);
+    // Installs the observer of every line written and returns the one it replaces.
+    static LineObserver SetLineObserver(LineObserver observer);
 
     bool OpenPort(QString *portName);
     bool GetCmd(int skip, QByteArray command, QStringList *fields);
@@ -38,6 +82,13 @@ public:
     int InputCount() const { return m_inputCount; }
     int PowerCount() const { return m_powerCount; }
     QString PortName() const { return m_portName; }
+    // The ports the last scan tried without finding a board, in scan order; none when it found
+    // one.
+    QVector<PortOutcome> LastScan() const { return m_lastScan; }
+    // Lines given to a command file since construction, and those of them that could not be
+    // written.
+    int CommandFileLines() const { return m_commandFileLines; }
+    int CommandFileFailures() const { return m_commandFileFailures; }
 
     // Queries: each returns false, leaving its target unchanged, unless a reply with the
     // expected number of fields arrived within its attempts.
@@ -54,6 +105,9 @@ public:
     bool GetDate(QString *out);
     bool GetBattery(BatteryThresholds *pair);
     bool ResetWake();
+
+    // Lines the setting command emits now: none while not connected.
+    int LinesOf(Setting setting) const;
 
     // Setting commands: one line per item, in a fixed order; false when not connected.
     bool SetOutput(const OutputModes &modes);
@@ -83,7 +137,12 @@ private:
     bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
     bool WaitQuiet();
     bool Collect(int gapMs, QByteArray *reply);
-    bool TryHandshake(const QString &name);
+    bool TryHandshake(const QString &name, PortFailure *failure);
+    PortFailure OpenFailure() const;
+    // The items the setting commands iterate over.
+    int Outputs() const { return std::min(m_outputCount, kMaxOutputs); }
+    int Powers() const { return std::min(m_powerCount, kMaxPowers); }
+    int Inputs() const { return std::min(m_inputCount, kMaxInputs); }
     void Emit(const QByteArray &line);
     void AppendToCommandFile(const QByteArray &line);
 
@@ -94,4 +153,7 @@ private:
     QString m_portName;
     bool m_connected = false;
     QSerialPort m_port;
+    QVector<PortOutcome> m_lastScan;
+    int m_commandFileLines = 0;
+    int m_commandFileFailures = 0;
 };

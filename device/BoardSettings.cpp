@@ -19,10 +19,15 @@ bool CBoardSettings::ConnectBoard()
     return m_link->OpenPort(&m_portName);
 }
 
-bool CBoardSettings::ReadAll()
+bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
 {
+    const auto step = [&stepDone](bool done) {
+        if (done && stepDone)
+            stepDone();
+        return done;
+    };
     QString version;
-    if (!m_link->GetVersion(&version)) {
+    if (!step(m_link->GetVersion(&version))) {
         // A board that answered the handshake but not its version is of no known type; the
         // type selected before, a file mode above all, must not outlive the connection.
         if (m_link->IsConnected()) {
@@ -40,9 +45,9 @@ bool CBoardSettings::ReadAll()
     SetBoardType(type);
 
     // Stops at the first query that fails; later groups keep their values.
-    return m_link->GetOutput(&m_outputModes) && m_link->GetPower(&m_powerModes) &&
-           m_link->GetWake(&m_sessions) && m_link->GetCOutput(&m_outputTimings) &&
-           m_link->GetCPower(&m_powerTimes) && m_link->GetCInput(&m_inputTriggers);
+    return step(m_link->GetOutput(&m_outputModes)) && step(m_link->GetPower(&m_powerModes)) &&
+           step(m_link->GetWake(&m_sessions)) && step(m_link->GetCOutput(&m_outputTimings)) &&
+           step(m_link->GetCPower(&m_powerTimes)) && step(m_link->GetCInput(&m_inputTriggers));
 }
 
 void CBoardSettings::SetBoardType(int type)
@@ -138,6 +143,20 @@ bool CBoardSettings::GetAnalogInput(int n, QString *out)
 bool CBoardSettings::GetDigitalInput(int n, QString *out)
 {
     return m_link->GetInputL(n, out);
+}
+
+int CBoardSettings::LinesOf(std::initializer_list<CAdvCmd::Setting> settings) const
+{
+    int lines = 0;
+    for (CAdvCmd::Setting setting : settings)
+        lines += m_link->LinesOf(setting);
+    return lines;
+}
+
+int CBoardSettings::SendAllLines() const
+{
+    using S = CAdvCmd::Setting;
+    return LinesOf({S::Power, S::CPower, S::Output, S::COutput, S::Wake, S::CInput});
 }
 
 // The order of this programme is the order of the lines in a command file.

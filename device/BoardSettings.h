@@ -4,6 +4,8 @@
 #include "device/BoardRecords.h"
 
 #include <QString>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 
 // The one in-memory copy of the board: its type, version, port and whole programme.
@@ -13,8 +15,13 @@ class CBoardSettings
 public:
     CBoardSettings();
 
+    // The read-out's steps: the version query and the six programme queries.
+    static constexpr int kReadOutSteps = 7;
+
     bool ConnectBoard();
-    bool ReadAll();
+    // Runs `stepDone` once per query of the read-out that is done, a query skipped for a count
+    // of 0 included.
+    bool ReadAll(const std::function<void()> &stepDone = {});
 
     bool IsConnected() const { return m_link->IsConnected(); }
     QString GetPortName() const { return m_portName; }
@@ -48,6 +55,9 @@ public:
     bool GetDigitalInput(int n, QString *out);
 
     bool SendAll();
+    // Lines these setting commands, or the whole programme of SendAll(), emit now.
+    int LinesOf(std::initializer_list<CAdvCmd::Setting> settings) const;
+    int SendAllLines() const;
     void Reset();
 
     // Reads the output and power programme of an INI file into the model. Returns false, and

@@ -14,8 +14,10 @@ constexpr int kAxisLeft = 50;
 constexpr int kAxisRight = 1500;
 constexpr int kTickTop = 35;
 constexpr int kTickBottom = 45;
-constexpr int kHourLabelTop = 50;
-constexpr int kHourLabelBottom = 59;
+// Hour labels are centred under their tick, on the middle of the pixels x - 2 to x + 7 and
+// 50 to 59.
+constexpr qreal kHourLabelCentreDX = 2.5;
+constexpr qreal kHourLabelCentreY = 54.5;
 constexpr int kBarTop = 10;
 constexpr int kBarBottom = 39;
 constexpr int kHours = 24;
@@ -70,8 +72,11 @@ void CCurve::paintEvent(QPaintEvent *)
     for (int h = 0; h <= kHours; ++h) {
         const int x = kOriginX + kPixelsPerHour * h;
         painter.drawLine(x, kTickTop, x, kTickBottom);
-        painter.drawText(QRect(QPoint(x - 2, kHourLabelTop), QPoint(x + 7, kHourLabelBottom)),
-                         Qt::AlignCenter, QString::number(h));
+        // Each label in its own bounding rectangle, so that no digit is clipped.
+        const QString label = QString::number(h);
+        QRectF box = painter.fontMetrics().boundingRect(label);
+        box.moveCenter(QPointF(x + kHourLabelCentreDX, kHourLabelCentreY));
+        painter.drawText(box, Qt::AlignCenter, label);
     }
     for (int m = 0; m < kMinutesPerDay; ++m) {
         const int x = kOriginX + m;

@@ -3,6 +3,7 @@
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 #include "forms/MainWindowForm.h"
+#include "pages/ActionFeedback.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -70,6 +71,7 @@ void CGeneral::Refresh()
 void CGeneral::GetDateTime()
 {
     // A failed query leaves the text unparsable, and an edit ignores an invalid value.
+    const CActionFeedback busy(m_form, m_settings, 0);
     QString text;
     m_settings->GetTime(&text);
     m_form->eTime->setDateTime(QDateTime::fromString(text, kTimeFormat));
@@ -85,6 +87,8 @@ void CGeneral::SetDateTime()
         m_form->eTime->setDateTime(now);
         m_form->eDate->setDateTime(now);
     }
+    const CActionFeedback busy(
+        m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date}));
     m_settings->SetTime(m_form->eTime->dateTime().toString(kTimeFormat));
     m_settings->SetDate(m_form->eDate->dateTime().toString(kDateFormat));
 }
@@ -111,6 +115,7 @@ void CGeneral::FileGeneration()
                                            kStatusMessageMs);
         return;
     }
+    const CActionFeedback busy(m_form, m_settings, m_settings->SendAllLines());
     if (!file.isEmpty())
         QFile::remove(file);
     m_settings->SendAll();
@@ -128,7 +133,10 @@ void CGeneral::SetConfiguration()
                                        kStatusMessageMs);
         return;
     }
-    m_settings->SendAll();
+    {
+        const CActionFeedback busy(m_form, m_settings, m_settings->SendAllLines());
+        m_settings->SendAll();
+    }
     m_form->leConf->setText(path);
     emit sInitAff(false);
 }

@@ -2,6 +2,7 @@
 
 #include "device/BoardSettings.h"
 #include "forms/MainWindowForm.h"
+#include "pages/ActionFeedback.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -56,6 +57,7 @@ void CSuperUser::Init()
 // Shows each reading as the board sent it, with its unit; a reading that fails empties its field.
 void CSuperUser::GetAnalog()
 {
+    const CActionFeedback busy(m_form, m_settings, 0);
     const QString volts = QStringLiteral("V");
     const QString degreesCelsius = QString::fromUtf8("\xC2\xB0"
                                                      "C");
@@ -82,6 +84,7 @@ void CSuperUser::GetAnalog()
 // A digital input reads "OFF" when its text holds a 0 anywhere, else "ON"; empty when it fails.
 void CSuperUser::GetDigital()
 {
+    const CActionFeedback busy(m_form, m_settings, 0);
     QLineEdit *const fields[] = {m_form->edit_inputL1, m_form->edit_inputL2};
     for (int input = 1; input <= 2; ++input) {
         QLineEdit *field = fields[input - 1];
@@ -97,6 +100,7 @@ void CSuperUser::GetDigital()
 
 void CSuperUser::SetOutput()
 {
+    const CActionFeedback busy(m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Output}));
     const auto combos = OutputCombos(m_form);
     OutputModes modes{};
     for (size_t n = 0; n < modes.size(); ++n)
@@ -106,6 +110,7 @@ void CSuperUser::SetOutput()
 
 void CSuperUser::GetOutput()
 {
+    const CActionFeedback busy(m_form, m_settings, 0);
     const auto combos = OutputCombos(m_form);
     const OutputModes modes = m_settings->GetOutputModes();
     for (size_t n = 0; n < modes.size(); ++n)
@@ -114,11 +119,13 @@ void CSuperUser::GetOutput()
 
 void CSuperUser::SetPower()
 {
+    const CActionFeedback busy(m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Power}));
     m_settings->SetPowerModes(ModeOfIndex(m_form->cbPower1), ModeOfIndex(m_form->cbPower2));
 }
 
 void CSuperUser::GetPower()
 {
+    const CActionFeedback busy(m_form, m_settings, 0);
     const PowerModes modes = m_settings->GetPowerModes();
     m_form->cbPower1->setCurrentIndex(IndexOfMode(modes[0]));
     m_form->cbPower2->setCurrentIndex(IndexOfMode(modes[1]));
@@ -127,6 +134,8 @@ void CSuperUser::GetPower()
 // Thresholds in millivolts; a field that is not a base-10 integer is sent as 0.
 void CSuperUser::SetBattery()
 {
+    const CActionFeedback busy(m_form, m_settings,
+                               m_settings->LinesOf({CAdvCmd::Setting::Battery}));
     m_settings->SetBatteryThresholds({m_form->lelowbattery->text().toInt(nullptr, 10),
                                       m_form->lehighbattery->text().toInt(nullptr, 10)});
 }
@@ -134,6 +143,7 @@ void CSuperUser::SetBattery()
 // Asks the board first; without an answer the fields show the pair the model already held.
 void CSuperUser::GetBattery()
 {
+    const CActionFeedback busy(m_form, m_settings, 0);
     const BatteryThresholds pair = m_settings->ReadBatteryThresholds();
     m_form->lelowbattery->setText(QString::number(pair[0], 10));
     m_form->lehighbattery->setText(QString::number(pair[1], 10));

@@ -2,6 +2,7 @@
 
 #include "device/BoardSettings.h"
 #include "forms/MainWindowForm.h"
+#include "pages/ActionFeedback.h"
 #include "pages/Curve.h"
 
 #include <QApplication>
@@ -170,6 +171,11 @@ void CWake::GetInfo()
 
 void CWake::SetInfo()
 {
+    using S = CAdvCmd::Setting;
+    const CActionFeedback busy(m_form, m_settings,
+                               (m_wakeChanged ? m_settings->LinesOf({S::Wake, S::CInput}) : 0) +
+                                   (m_powerChanged ? m_settings->LinesOf({S::CPower}) : 0) +
+                                   (m_outputChanged ? m_settings->LinesOf({S::COutput}) : 0));
     if (m_wakeChanged)
         SetWake();
     if (m_powerChanged)

@@ -327,6 +327,28 @@ private slots:
         QVERIFY(Lines(*other).isEmpty());
     }
 
+    // A new scan starts on the port that answered last, so silent ports before it cost nothing.
+    void portThatAnsweredLastIsTriedFirst()
+    {
+        const auto silent1 = StartedBoard(Fault::Silent);
+        const auto silent2 = StartedBoard(Fault::Silent);
+        QVERIFY(silent1 && silent2);
+        Bench bench;
+        QVERIFY(bench.board.Start());
+        ScanOnly({silent1->PortName(), silent2->PortName(), bench.board.PortName()});
+        QString name;
+        QVERIFY(bench.link.OpenPort(&name));
+        silent1->ClearReceived();
+        silent2->ClearReceived();
+        bench.board.ClearReceived();
+
+        QVERIFY(bench.link.OpenPort(&name));
+        QCOMPARE(name, bench.board.PortName());
+        QCOMPARE(Lines(bench.board), (QByteArrayList{kHandshake, kEchoOff}));
+        QVERIFY(Lines(*silent1).isEmpty());
+        QVERIFY(Lines(*silent2).isEmpty());
+    }
+
     void dataBeforeTheHandshake_data()
     {
         QTest::addColumn<QByteArray>("early");

@@ -2,6 +2,7 @@
 #include "pages/Curve.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QtTest>
 #include <climits>
 
@@ -158,6 +159,51 @@ private slots:
             QCOMPARE(QColor(image.pixel(55 + 60 * h, 43)), black);
         for (int x = 1501; x < 1600; ++x)
             QVERIFY(QColor(image.pixel(x, 40)) != black);
+    }
+
+    // Each hour label reads whole, in a 12-point font too: its pixels are those of the same text
+    // drawn unclipped around the same centre.
+    void hourLabelsReadWhole()
+    {
+        CBoardSettings settings;
+        CCurve curve(&settings, nullptr);
+        curve.resize(1600, 100);
+        QFont font = curve.font();
+        font.setPointSize(12);
+        curve.setFont(font);
+        const QImage image = curve.grab().toImage();
+        const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+
+        for (int h = 0; h <= 24; ++h) {
+            QImage label(image.size(), image.format());
+            label.fill(background);
+            // The widget's resolution, so that the font has the same pixel size.
+            label.setDotsPerMeterX(qRound(curve.logicalDpiX() / 0.0254));
+            label.setDotsPerMeterY(qRound(curve.logicalDpiY() / 0.0254));
+            QPainter painter(&label);
+            painter.setFont(font);
+            painter.setPen(QPen(Qt::black, 1));
+            const QString text = QString::number(h);
+            QRectF around(QPointF(), QSizeF(label.size()));
+            around.moveCenter(QPointF(55 + 60 * h + 2.5, 54.5));
+            painter.drawText(around, Qt::AlignCenter | Qt::TextDontClip, text);
+            painter.end();
+
+            QRect ink;
+            for (int y = 0; y < label.height(); ++y) {
+                for (int x = 0; x < label.width(); ++x) {
+                    if (label.pixel(x, y) != background)
+                        ink |= QRect(x, y, 1, 1);
+                }
+            }
+            QVERIFY2(!ink.isEmpty(), qPrintable(text));
+            for (int y = ink.top(); y <= ink.bottom(); ++y) {
+                for (int x = ink.left(); x <= ink.right(); ++x)
+                    QVERIFY2(
+                        image.pixel(x, y) == label.pixel(x, y),
+                        qPrintable(QStringLiteral("label %1 at (%2, %3)").arg(text).arg(x).arg(y)));
+            }
+        }
     }
 };
 

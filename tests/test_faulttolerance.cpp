@@ -806,6 +806,8 @@ private slots:
         QCOMPARE(held->ReceivedLines(), QByteArrayList());
 
         holder.close();
+        // The board that answered last would be tried first: list the released port alone.
+        Rig::Scan({held->PortName()});
         ExpectHealthyReadOut(rig, held);
     }
 

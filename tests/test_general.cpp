@@ -568,7 +568,7 @@ private slots:
         if (!existing.isEmpty())
             QVERIFY(WriteFile(file, existing));
         rig.ChooseBoard(fileMode);
-        QCOMPARE(rig.StatusMessage(), QString());
+        QVERIFY(!rig.StatusMessage().contains(file)); // the failed scan's message, if anything
         rig.Click("pbfilegeneration");
 
         if (existing.isEmpty())

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimeEdit>
@@ -460,6 +461,23 @@ private slots:
         QVERIFY(Find<QPushButton>(window, "pbfilegeneration")->isHidden());
         QCOMPARE(ResetPagesMismatch(window), QString());
         QCOMPARE(ChartMismatch(window, {}), QString());
+    }
+
+    // Why no board answered stays in the status bar; a connection that finds the board clears it.
+    void statusTellsWhyNoBoardAnswered()
+    {
+        CSimulatedBoard board(BoardType::LumivorV2);
+        board.SetFault(CSimulatedBoard::Fault::Silent);
+        QVERIFY(board.Start());
+        Discover(board);
+        MainWindow window;
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QStringLiteral("No board found: %1 (no answer).").arg(board.PortName()));
+
+        board.ClearFaults();
+        Click(window, "pbConnect");
+        QCOMPARE(Find<QLabel>(window, "label_Connected")->text(), kConnectedMarkup);
+        QCOMPARE(window.statusBar()->currentMessage(), QString());
     }
 
     // A board that stops answering after its version: connected, but the pages stay as they were.
