@@ -56,7 +56,8 @@ void CGeneral::ShowConnection(bool connected)
     m_wired = true;
     connect(m_form->pbGetDateTime, SIGNAL(clicked()), this, SLOT(GetDateTime()));
     connect(m_form->pbSetDateTime, SIGNAL(clicked()), this, SLOT(SetDateTime()));
-    connect(m_form->cbBoard, SIGNAL(currentIndexChanged(QString)), this, SLOT(BoardChange()));
+    // By index: Qt 6 has no QString overload, and a string connection to it fails at run time.
+    connect(m_form->cbBoard, SIGNAL(currentIndexChanged(int)), this, SLOT(BoardChange()));
     connect(m_form->pbfilegeneration, SIGNAL(clicked()), this, SLOT(FileGeneration()));
     connect(m_form->pbSetConfiguration, SIGNAL(clicked()), this, SLOT(SetConfiguration()));
 }
