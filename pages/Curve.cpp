@@ -72,11 +72,13 @@ void CCurve::paintEvent(QPaintEvent *)
     for (int h = 0; h <= kHours; ++h) {
         const int x = kOriginX + kPixelsPerHour * h;
         painter.drawLine(x, kTickTop, x, kTickBottom);
-        // Each label in its own bounding rectangle, so that no digit is clipped.
+        // Each label in its own bounding rectangle, so that no digit is clipped. That rectangle
+        // has fractional edges once centred, and clipping to them would still shave the
+        // anti-aliased edge pixels of a glyph: the label is not clipped at all.
         const QString label = QString::number(h);
         QRectF box = painter.fontMetrics().boundingRect(label);
         box.moveCenter(QPointF(x + kHourLabelCentreDX, kHourLabelCentreY));
-        painter.drawText(box, Qt::AlignCenter, label);
+        painter.drawText(box, Qt::AlignCenter | Qt::TextDontClip, label);
     }
     for (int m = 0; m < kMinutesPerDay; ++m) {
         const int x = kOriginX + m;
