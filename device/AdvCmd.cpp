@@ -361,7 +361,7 @@ bool CAdvCmd::QueryCounted(const char *name, int count, int fieldsPerItem,
 
 bool CAdvCmd::GetOutput(OutputModes *modes)
 {
-    const int outputs = std::min(m_outputCount, kMaxOutputs);
+    const int outputs = Outputs();
     return QueryCounted(
         "OUTPUT", outputs, CReplyParser::kFieldsPerOutputMode,
         [&](const QStringList &f) { CReplyParser::StoreOutputModes(f, outputs, modes); });
@@ -369,7 +369,7 @@ bool CAdvCmd::GetOutput(OutputModes *modes)
 
 bool CAdvCmd::GetPower(PowerModes *modes)
 {
-    const int powers = std::min(m_powerCount, kMaxPowers);
+    const int powers = Powers();
     return QueryCounted(
         "POWER", powers, CReplyParser::kFieldsPerPowerMode,
         [&](const QStringList &f) { CReplyParser::StorePowerModes(f, powers, modes); });
@@ -383,7 +383,7 @@ bool CAdvCmd::GetWake(WakeSessions *sessions)
 
 bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
 {
-    const int outputs = std::min(m_outputCount, kMaxOutputs);
+    const int outputs = Outputs();
     return QueryCounted(
         "COUTPUT", outputs, CReplyParser::kFieldsPerOutputTimings,
         [&](const QStringList &f) { CReplyParser::StoreOutputTimings(f, outputs, timings); });
@@ -391,7 +391,7 @@ bool CAdvCmd::GetCOutput(AllOutputTimings *timings)
 
 bool CAdvCmd::GetCPower(AllPowerTimes *times)
 {
-    const int powers = std::min(m_powerCount, kMaxPowers);
+    const int powers = Powers();
     return QueryCounted(
         "CPOWER", powers, CReplyParser::kFieldsPerRailTimes,
         [&](const QStringList &f) { CReplyParser::StorePowerTimes(f, powers, times); });
@@ -399,7 +399,7 @@ bool CAdvCmd::GetCPower(AllPowerTimes *times)
 
 bool CAdvCmd::GetCInput(InputTriggers *inputs)
 {
-    const int count = std::min(m_inputCount, kMaxInputs);
+    const int count = Inputs();
     return QueryCounted("CINPUT", count, CReplyParser::kFieldsPerInput,
                         [&](const QStringList &f) { CReplyParser::StoreInputs(f, count, inputs); });
 }

@@ -139,7 +139,7 @@ private:
     bool Collect(int gapMs, QByteArray *reply);
     bool TryHandshake(const QString &name, PortFailure *failure);
     PortFailure OpenFailure() const;
-    // The items the setting commands iterate over.
+    // The items the counted queries and the setting commands iterate over.
     int Outputs() const { return std::min(m_outputCount, kMaxOutputs); }
     int Powers() const { return std::min(m_powerCount, kMaxPowers); }
     int Inputs() const { return std::min(m_inputCount, kMaxInputs); }

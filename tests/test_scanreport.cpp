@@ -94,6 +94,7 @@ private slots:
         QTest::addColumn<Outcomes>("outcomes");
         QTest::addColumn<QString>("message");
 
+        // Outcomes made up for the text alone: no port is opened here.
         QTest::newRow("no serial port at all") << Outcomes{} << "No serial port found.";
         QTest::newRow("a silent port and one denied to a group")
             << Outcomes{Failed("ttyS0", Failure::NoAnswer), Denied("ttyUSB0", "dialout", true)}
