@@ -78,8 +78,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWi
     m_superUser = new CSuperUser(m_form, m_settings.get(), this);
     m_superUser->Init();
 
-    // 6. Look for a board before the window is first shown.
-    Connect();
+    // 6. The window first, then the search for a board, under the wait cursor from the start.
+    CActionFeedback busy(m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
+                         CActionFeedback::StepBy::Call);
+    show();
+    RunConnection(&busy);
 }
 
 MainWindow::~MainWindow()
@@ -89,6 +92,8 @@ MainWindow::~MainWindow()
 
 void MainWindow::Admin()
 {
+    if (!CActionFeedback::MayStart())
+        return;
     for (int i = 0; i < Form::kAdminTabCount; ++i) {
         // A page already shown stays where it is, so choosing "SuperUser" twice adds nothing.
         QWidget *page = m_adminPages[size_t(i)];
@@ -102,6 +107,8 @@ void MainWindow::Admin()
 
 void MainWindow::Standard()
 {
+    if (!CActionFeedback::MayStart())
+        return;
     RemoveAdminTabs();
     for (CWake *wake : m_wakes)
         wake->GetStandard();
@@ -111,14 +118,19 @@ void MainWindow::Connect()
 {
     CActionFeedback busy(m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
                          CActionFeedback::StepBy::Call);
-    m_form->statusBar->clearMessage();
+    if (!busy.Refused())
+        RunConnection(&busy);
+}
+
+void MainWindow::RunConnection(CActionFeedback *busy)
+{
     if (m_settings->ConnectBoard()) {
         m_general->ShowConnection(true);
         m_form->leConf->setText(tr("by board"));
         // A read-out that fails part-way leaves the session pages as they were, but the board
         // type and version in use are shown; a changed type reloads the pages through the
         // General page's board change.
-        if (m_settings->ReadAll([&busy] { busy.Step(); }))
+        if (m_settings->ReadAll([busy] { busy->Step(); }))
             RefreshAll();
         else
             m_general->Refresh();

@@ -6,6 +6,7 @@
 
 #include "forms/MainWindowForm.h"
 
+class CActionFeedback;
 class CBoardSettings;
 class CCurve;
 class CGeneral;
@@ -16,7 +17,8 @@ class QScrollArea;
 
 // The program's one window. It builds the form on itself, hosts every other object of the tool
 // and switches between the standard page set (General and the four photo sessions) and the
-// administrator set, which adds the Input, Output, Power and battery pages.
+// administrator set, which adds the Input, Output, Power and battery pages. It shows itself as
+// soon as it is built and then looks for a board.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -36,6 +38,8 @@ public slots:
 private:
     static constexpr int kSessionPages = 4;
 
+    // Scans the serial ports for a board and reads its settings into the pages, as one action.
+    void RunConnection(CActionFeedback *busy);
     // Copies the model into every page.
     void RefreshAll();
     void RemoveAdminTabs();

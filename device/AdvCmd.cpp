@@ -24,6 +24,9 @@ constexpr int kBytesWrittenMs = 100; // for a setting line to leave the port
 // A device that keeps sending longer than this ends the wait or the collection: it cannot
 // hold the tool hostage, and during the port scan it counts as not answering.
 constexpr int kCollectLimitMs = 2000;
+// Every wait on the line is cut into slices this long, so that the wait-slice handler runs often
+// enough for the window to repaint and answer the desktop while the board is slow.
+constexpr int kSliceMs = 20;
 
 // Requests sent per query before it gives up.
 constexpr int kRetriedAttempts = 5;
@@ -57,6 +60,12 @@ CAdvCmd::LineObserver &Observer()
 {
     static CAdvCmd::LineObserver observer;
     return observer;
+}
+
+CAdvCmd::WaitSlice &Slice()
+{
+    static CAdvCmd::WaitSlice slice;
+    return slice;
 }
 
 void Observe(const QByteArray &line)
@@ -163,6 +172,12 @@ CAdvCmd::LineObserver CAdvCmd::SetLineObserver(LineObserver observer)
     return observer;
 }
 
+CAdvCmd::WaitSlice CAdvCmd::SetWaitSlice(WaitSlice slice)
+{
+    std::swap(Slice(), slice);
+    return slice;
+}
+
 void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
 {
     m_outputCount = outputs;
@@ -220,8 +235,7 @@ bool CAdvCmd::TryHandshake(const QString &name, PortFailure *failure)
         if (WaitQuiet()) {
             m_port.write(kHandshake);
             m_port.flush();
-            if (m_port.waitForReadyRead(kFirstReplyMs) && Collect(kGapMs, &reply) &&
-                reply.contains(kSuccess))
+            if (WaitForData(kFirstReplyMs) && Collect(kGapMs, &reply) && reply.contains(kSuccess))
                 return true;
         }
     }
@@ -246,11 +260,36 @@ CAdvCmd::PortFailure CAdvCmd::OpenFailure() const
     }
 }
 
+// True once bytes arrive that were not in the buffer when the wait began; false after `ms`
+// without any, or at once when the line is gone. Between two slices the handler runs; the port's
+// notifier may then move arriving bytes into the buffer, so the buffer is looked at too.
+bool CAdvCmd::WaitForData(int ms)
+{
+    const qint64 before = m_port.bytesAvailable();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    for (;;) {
+        if (Slice())
+            Slice()();
+        if (m_port.bytesAvailable() > before)
+            return true;
+        const qint64 left = ms - elapsed.elapsed();
+        if (left <= 0)
+            return false;
+        m_port.clearError();
+        if (m_port.waitForReadyRead(int(std::min<qint64>(left, kSliceMs))))
+            return true;
+        const QSerialPort::SerialPortError error = m_port.error();
+        if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError)
+            return false;
+    }
+}
+
 bool CAdvCmd::WaitQuiet()
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    while (m_port.waitForReadyRead(kQuietStepMs)) {
+    while (WaitForData(kQuietStepMs)) {
         if (elapsed.elapsed() > kCollectLimitMs)
             return false;
     }
@@ -262,7 +301,7 @@ bool CAdvCmd::Collect(int gapMs, QByteArray *reply)
     QElapsedTimer elapsed;
     elapsed.start();
     reply->append(m_port.readAll());
-    while (m_port.waitForReadyRead(gapMs)) {
+    while (WaitForData(gapMs)) {
         reply->append(m_port.readAll());
         if (elapsed.elapsed() > kCollectLimitMs)
             return false;
@@ -270,15 +309,19 @@ bool CAdvCmd::Collect(int gapMs, QByteArray *reply)
     return true;
 }
 
-// Writes one line after a quiet line, then reads and drops whatever the board answers.
-void CAdvCmd::Emit(const QByteArray &line)
+// Writes one line after a quiet line, then reads and drops whatever the board answers. False
+// when the line did not leave in time or the board sent nothing back.
+bool CAdvCmd::Emit(const QByteArray &line)
 {
     WaitQuiet();
-    m_port.write(line); // leaves in the written-bytes wait
-    if (m_port.waitForBytesWritten(kBytesWrittenMs) && m_port.waitForReadyRead(kFirstReplyMs)) {
-        QByteArray dropped;
-        Collect(kGapMs, &dropped);
-    }
+    // The line leaves in the written-bytes wait; nothing may handle the port's events before it,
+    // or its notifier would write the line and the wait would find nothing left to write.
+    m_port.write(line);
+    if (!m_port.waitForBytesWritten(kBytesWrittenMs) || !WaitForData(kFirstReplyMs))
+        return false;
+    QByteArray dropped;
+    Collect(kGapMs, &dropped);
+    return true;
 }
 
 bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
@@ -291,7 +334,7 @@ bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
     m_port.write(command);
     m_port.flush();
     Observe(command);
-    if (!m_port.waitForReadyRead(kFirstReplyMs))
+    if (!WaitForData(kFirstReplyMs))
         return false;
     QByteArray reply;
     Collect(kQueryGapMs, &reply); // a device that never stops is cut off; parse what came
@@ -560,10 +603,13 @@ bool CAdvCmd::SetBattery(const BatteryThresholds &pair)
 
 void CAdvCmd::SendCmd(const QByteArray &line)
 {
-    if (BoardType::IsFileMode(m_boardType))
+    if (BoardType::IsFileMode(m_boardType)) {
         AppendToCommandFile(line);
-    else
-        Emit(line);
+    } else {
+        ++m_serialLines;
+        if (!Emit(line))
+            ++m_unansweredLines;
+    }
     Observe(line);
 }
 

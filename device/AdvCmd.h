@@ -12,9 +12,11 @@
 
 // The serial link to a board and the "ADV#" commands spoken over it.
 //
-// Every exchange blocks the calling (GUI) thread with bounded waits. Queries are request/reply
-// transactions; setting commands go through SendCmd to the port, or in a file mode to the
-// board family's command file. Nothing is sent while the link is not connected.
+// Every exchange runs on the calling (GUI) thread with bounded waits. Each wait on the line is
+// cut into short slices, and between two slices the wait-slice handler runs, so the window can
+// handle its events while the board is slow. Queries are request/reply transactions; setting
+// commands go through SendCmd to the port, or in a file mode to the board family's command file.
+// Nothing is sent while the link is not connected.
 class CAdvCmd
 {
 public:
@@ -24,6 +26,8 @@ public:
     using AccessCheck = std::function<bool(const QString &path)>;
     // Sees every query request and every setting line the link writes, once it is written.
     using LineObserver = std::function<void(const QByteArray &line)>;
+    // Runs between the slices of every wait on the line.
+    using WaitSlice = std::function<void()>;
 
     // Why a port of the last scan did not give a board.
     enum class PortFailure
@@ -71,6 +75,8 @@ public:
     static void SetAccessCheck(AccessCheck check);
     // Installs the observer of every line written and returns the one it replaces.
     static LineObserver SetLineObserver(LineObserver observer);
+    // Installs the handler run between the slices of every wait and returns the one it replaces.
+    static WaitSlice SetWaitSlice(WaitSlice slice);
 
     bool OpenPort(QString *portName);
     bool GetCmd(int skip, QByteArray command, QStringList *fields);
@@ -89,6 +95,10 @@ public:
     // written.
     int CommandFileLines() const { return m_commandFileLines; }
     int CommandFileFailures() const { return m_commandFileFailures; }
+    // Setting lines written to the serial port since construction, and those of them the board
+    // did not answer: the write did not complete in time, or no byte came back.
+    int SerialLines() const { return m_serialLines; }
+    int UnansweredLines() const { return m_unansweredLines; }
 
     // Queries: each returns false, leaving its target unchanged, unless a reply with the
     // expected number of fields arrived within its attempts.
@@ -135,6 +145,7 @@ private:
                       const std::function<void(const QStringList &)> &store);
     // A query whose reply is one text field.
     bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
+    bool WaitForData(int ms);
     bool WaitQuiet();
     bool Collect(int gapMs, QByteArray *reply);
     bool TryHandshake(const QString &name, PortFailure *failure);
@@ -143,7 +154,7 @@ private:
     int Outputs() const { return std::min(m_outputCount, kMaxOutputs); }
     int Powers() const { return std::min(m_powerCount, kMaxPowers); }
     int Inputs() const { return std::min(m_inputCount, kMaxInputs); }
-    void Emit(const QByteArray &line);
+    bool Emit(const QByteArray &line);
     void AppendToCommandFile(const QByteArray &line);
 
     int m_inputCount = 0;
@@ -156,4 +167,6 @@ private:
     QVector<PortOutcome> m_lastScan;
     int m_commandFileLines = 0;
     int m_commandFileFailures = 0;
+    int m_serialLines = 0;
+    int m_unansweredLines = 0;
 };

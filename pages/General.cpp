@@ -73,6 +73,8 @@ void CGeneral::GetDateTime()
 {
     // A failed query leaves the text unparsable, and an edit ignores an invalid value.
     const CActionFeedback busy(m_form, m_settings, 0);
+    if (busy.Refused())
+        return;
     QString text;
     m_settings->GetTime(&text);
     m_form->eTime->setDateTime(QDateTime::fromString(text, kTimeFormat));
@@ -82,14 +84,16 @@ void CGeneral::GetDateTime()
 
 void CGeneral::SetDateTime()
 {
+    const CActionFeedback busy(
+        m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date}));
+    if (busy.Refused())
+        return;
     if (m_form->cDateTimeAutomatic->isChecked()) {
         // One reading of the clock for both, so time and date cannot straddle midnight.
         const QDateTime now = QDateTime::currentDateTime();
         m_form->eTime->setDateTime(now);
         m_form->eDate->setDateTime(now);
     }
-    const CActionFeedback busy(
-        m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date}));
     m_settings->SetTime(m_form->eTime->dateTime().toString(kTimeFormat));
     m_settings->SetDate(m_form->eDate->dateTime().toString(kDateFormat));
 }
@@ -108,6 +112,8 @@ void CGeneral::BoardChange()
 
 void CGeneral::FileGeneration()
 {
+    if (!CActionFeedback::MayStart())
+        return;
     const QString file = BoardType::CommandFile(m_settings->GetBoardType());
     // Without a board nothing would be written: keep the user's previous file.
     if (!m_settings->IsConnected()) {
@@ -124,6 +130,8 @@ void CGeneral::FileGeneration()
 
 void CGeneral::SetConfiguration()
 {
+    if (!CActionFeedback::MayStart())
+        return;
     const QString path = QFileDialog::getOpenFileName(
         nullptr, Tr("Open File"), QCoreApplication::applicationDirPath(), Tr("Ini (*.ini)"));
     if (path.isEmpty())

@@ -58,6 +58,8 @@ void CSuperUser::Init()
 void CSuperUser::GetAnalog()
 {
     const CActionFeedback busy(m_form, m_settings, 0);
+    if (busy.Refused())
+        return;
     const QString volts = QStringLiteral("V");
     const QString degreesCelsius = QString::fromUtf8("\xC2\xB0"
                                                      "C");
@@ -85,6 +87,8 @@ void CSuperUser::GetAnalog()
 void CSuperUser::GetDigital()
 {
     const CActionFeedback busy(m_form, m_settings, 0);
+    if (busy.Refused())
+        return;
     QLineEdit *const fields[] = {m_form->edit_inputL1, m_form->edit_inputL2};
     for (int input = 1; input <= 2; ++input) {
         QLineEdit *field = fields[input - 1];
@@ -101,6 +105,8 @@ void CSuperUser::GetDigital()
 void CSuperUser::SetOutput()
 {
     const CActionFeedback busy(m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Output}));
+    if (busy.Refused())
+        return;
     const auto combos = OutputCombos(m_form);
     OutputModes modes{};
     for (size_t n = 0; n < modes.size(); ++n)
@@ -111,6 +117,8 @@ void CSuperUser::SetOutput()
 void CSuperUser::GetOutput()
 {
     const CActionFeedback busy(m_form, m_settings, 0);
+    if (busy.Refused())
+        return;
     const auto combos = OutputCombos(m_form);
     const OutputModes modes = m_settings->GetOutputModes();
     for (size_t n = 0; n < modes.size(); ++n)
@@ -120,12 +128,16 @@ void CSuperUser::GetOutput()
 void CSuperUser::SetPower()
 {
     const CActionFeedback busy(m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Power}));
+    if (busy.Refused())
+        return;
     m_settings->SetPowerModes(ModeOfIndex(m_form->cbPower1), ModeOfIndex(m_form->cbPower2));
 }
 
 void CSuperUser::GetPower()
 {
     const CActionFeedback busy(m_form, m_settings, 0);
+    if (busy.Refused())
+        return;
     const PowerModes modes = m_settings->GetPowerModes();
     m_form->cbPower1->setCurrentIndex(IndexOfMode(modes[0]));
     m_form->cbPower2->setCurrentIndex(IndexOfMode(modes[1]));
@@ -136,6 +148,8 @@ void CSuperUser::SetBattery()
 {
     const CActionFeedback busy(m_form, m_settings,
                                m_settings->LinesOf({CAdvCmd::Setting::Battery}));
+    if (busy.Refused())
+        return;
     m_settings->SetBatteryThresholds({m_form->lelowbattery->text().toInt(nullptr, 10),
                                       m_form->lehighbattery->text().toInt(nullptr, 10)});
 }
@@ -144,6 +158,8 @@ void CSuperUser::SetBattery()
 void CSuperUser::GetBattery()
 {
     const CActionFeedback busy(m_form, m_settings, 0);
+    if (busy.Refused())
+        return;
     const BatteryThresholds pair = m_settings->ReadBatteryThresholds();
     m_form->lelowbattery->setText(QString::number(pair[0], 10));
     m_form->lehighbattery->setText(QString::number(pair[1], 10));

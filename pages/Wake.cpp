@@ -176,6 +176,8 @@ void CWake::SetInfo()
                                (m_wakeChanged ? m_settings->LinesOf({S::Wake, S::CInput}) : 0) +
                                    (m_powerChanged ? m_settings->LinesOf({S::CPower}) : 0) +
                                    (m_outputChanged ? m_settings->LinesOf({S::COutput}) : 0));
+    if (busy.Refused())
+        return;
     if (m_wakeChanged)
         SetWake();
     if (m_powerChanged)
@@ -339,7 +341,8 @@ void CWake::OnChangeCOutput()
 
 void CWake::TabChange()
 {
-    if (!m_wakeChanged && !m_powerChanged && !m_outputChanged)
+    // No question while an action waits on the line; the edits stay marked for the next change.
+    if (!CActionFeedback::MayStart() || (!m_wakeChanged && !m_powerChanged && !m_outputChanged))
         return;
 
     QApplication::setOverrideCursor(Qt::PointingHandCursor);

@@ -3,10 +3,14 @@
 #include "tests/LinkBench.h"
 #include "tests/TestProgramme.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -20,7 +24,8 @@
 #include <functional>
 
 // What the window shows while an action talks to the board or writes a command file: the wait
-// cursor, the moving progress bar, and afterwards a command file that could not be written whole.
+// cursor, the moving progress bar, a window that stays alive but takes no input, and afterwards a
+// command file that could not be written whole or lines the board did not answer.
 
 using namespace linkbench;
 
@@ -102,6 +107,28 @@ Action InFileMode(const QString &button)
     };
 }
 
+// Runs `during` in the action under way, once the link has written its `line`-th line from now
+// on.
+void AtLine(int line, const std::function<void()> &during)
+{
+    auto written = std::make_shared<int>(0);
+    CAdvCmd::SetLineObserver([=](const QByteArray &) {
+        if (++*written == line)
+            during();
+    });
+}
+
+const QByteArrayList kClockLines{"ADV#TIME=", "ADV#DATE="};
+
+// The lines the board received since the last clear, cut to their command names.
+QByteArrayList Commands(const CSimulatedBoard &board)
+{
+    QByteArrayList names;
+    for (const QByteArray &line : board.ReceivedLines())
+        names << line.left(line.indexOf('=') + 1);
+    return names;
+}
+
 // An edit of the first session page, saved by its button or by the save question's Yes.
 void EditSession(Rig &rig)
 {
@@ -112,6 +139,7 @@ void EditSession(Rig &rig)
 } // namespace
 
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(QList<Action>)
 
 class TestActionFeedback : public QObject
 {
@@ -271,8 +299,215 @@ private slots:
         QCOMPARE(rig.Status(), message);
     }
 
+    // While the board is slow, the window goes on handling timers, posted events and repaints.
+    void eventsAreHandledDuringAnExchange()
+    {
+        Rig rig;
+        auto *label = rig.Find<QLabel>("label_Connected");
+        rig.board.ClearReceived();
+        int linesAtTimer = -1;
+        m_board = &rig.board;
+        m_linesAt.clear();
+        label->installEventFilter(this);
+        AtLine(1, [&] {
+            QTimer::singleShot(0, [&] { linesAtTimer = rig.board.ReceivedLines().size(); });
+            QCoreApplication::postEvent(label, new QEvent(QEvent::User));
+            label->update();
+        });
+
+        rig.Click("pbSetDateTime");
+
+        label->removeEventFilter(this);
+        m_board = nullptr;
+        // Handled while the second line was still to go.
+        QCOMPARE(linesAtTimer, 1);
+        QCOMPARE(m_linesAt.value(QEvent::User, -1), 1);
+        QCOMPARE(m_linesAt.value(QEvent::Paint, -1), 1);
+        QCOMPARE(Commands(rig.board), kClockLines);
+    }
+
+    void inputDuringAnExchangeIsDropped_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<Action>("input");
+
+        QTest::newRow("a click on Connect") << 1 << Action([](Rig &rig) {
+            QTest::mouseClick(rig.Find<QPushButton>("pbConnect"), Qt::LeftButton);
+        });
+        QTest::newRow("a click on Connect left waiting as the last line leaves")
+            << 2 << Action([](Rig &rig) {
+                   auto *button = rig.Find<QPushButton>("pbConnect");
+                   const QPoint centre = button->rect().center();
+                   for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+                       QCoreApplication::postEvent(button,
+                                                   new QMouseEvent(type, centre, Qt::LeftButton,
+                                                                   Qt::LeftButton, Qt::NoModifier));
+               });
+        QTest::newRow("typing into the configuration field") << 1 << Action([](Rig &rig) {
+            QTest::keyClicks(rig.Find<QLineEdit>("leConf"), QStringLiteral("typed"));
+        });
+        QTest::newRow("the wheel over the board type") << 1 << Action([](Rig &rig) {
+            auto *box = rig.Find<QComboBox>("cbBoard");
+            QWheelEvent wheel(QPointF(5, 5), QPointF(box->mapToGlobal(QPoint(5, 5))), QPoint(),
+                              QPoint(0, -120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                              false);
+            QCoreApplication::sendEvent(box, &wheel);
+        });
+    }
+
+    // Nothing the user does while the board is written takes effect, then or afterwards.
+    void inputDuringAnExchangeIsDropped()
+    {
+        QFETCH(int, line);
+        QFETCH(Action, input);
+
+        Rig rig;
+        const QString conf = rig.Find<QLineEdit>("leConf")->text();
+        const int type = rig.Find<QComboBox>("cbBoard")->currentIndex();
+        rig.board.ClearReceived();
+        AtLine(line, [&] { input(rig); });
+
+        rig.Click("pbSetDateTime");
+        QTest::qWait(kAnswerPollMs);
+
+        QCOMPARE(Commands(rig.board), kClockLines);
+        QCOMPARE(rig.Find<QLineEdit>("leConf")->text(), conf);
+        QCOMPARE(rig.Find<QComboBox>("cbBoard")->currentIndex(), type);
+    }
+
+    void nothingStartsDuringAnExchange_data()
+    {
+        QTest::addColumn<Action>("start");
+        QTest::newRow("Connect") << Action(
+            [](Rig &rig) { rig.Find<QPushButton>("pbConnect")->click(); });
+        QTest::newRow("Set_DateTime again")
+            << Action([](Rig &rig) { rig.Find<QPushButton>("pbSetDateTime")->click(); });
+        QTest::newRow("the INI import, which would ask for a file")
+            << Action([](Rig &rig) { rig.Find<QPushButton>("pbSetConfiguration")->click(); });
+        QTest::newRow("the administrator pages") << Action([](Rig &rig) {
+            rig.window->findChild<QAction *>(QStringLiteral("actionAdmin"))->trigger();
+        });
+    }
+
+    // An action started by a timer while another talks to the board does not run at all.
+    void nothingStartsDuringAnExchange()
+    {
+        QFETCH(Action, start);
+
+        Rig rig;
+        rig.board.ClearReceived();
+        bool dialogShown = false;
+        AtLine(1, [&] {
+            QTimer::singleShot(0, [&] { start(rig); });
+            // A dialog opened by mistake is told and closed, so that the test goes on.
+            QTimer::singleShot(kAnswerPollMs, [&] {
+                for (QWidget *window : QApplication::topLevelWidgets()) {
+                    if (auto *dialog = qobject_cast<QDialog *>(window);
+                        dialog && dialog->isVisible()) {
+                        dialogShown = true;
+                        dialog->reject();
+                    }
+                }
+            });
+        });
+
+        rig.Click("pbSetDateTime");
+        QTest::qWait(2 * kAnswerPollMs);
+
+        QCOMPARE(Commands(rig.board), kClockLines);
+        QVERIFY(!dialogShown);
+        QCOMPARE(rig.Find<QTabWidget>("tabWidget")->count(), 5);
+    }
+
+    // Closing the window does not cut the write short: every line reaches the board, then the
+    // window closes, without a question.
+    void closeWaitsForTheExchange()
+    {
+        Rig rig;
+        rig.board.ClearReceived();
+        bool visibleAfterClose = false;
+        AtLine(1, [&] {
+            QCoreApplication::postEvent(rig.window->windowHandle(), new QCloseEvent);
+            QTimer::singleShot(0, [&] { visibleAfterClose = rig.window->isVisible(); });
+        });
+
+        rig.Click("pbSetDateTime");
+
+        QVERIFY(visibleAfterClose);
+        QCOMPARE(Commands(rig.board), kClockLines);
+        QTRY_VERIFY(!rig.window->isVisible());
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    void unansweredLines_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("silentPerAction"); // "-" for none, "" for every line
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("every line answered") << QList<QByteArray>{"-"} << QString();
+        QTest::newRow("one line of two silent")
+            << QList<QByteArray>{"ADV#TIME"}
+            << "The board did not answer 1 of 2 lines: its programme may be incomplete.";
+        QTest::newRow("both lines silent")
+            << QList<QByteArray>{""}
+            << "The board did not answer 2 of 2 lines: its programme may be incomplete.";
+        QTest::newRow("a line lost by an earlier action is not told again")
+            << QList<QByteArray>{"ADV#TIME", "-"} << QString();
+        QTest::newRow("an earlier action's lines are not counted in")
+            << QList<QByteArray>{"ADV#TIME", "ADV#DATE"}
+            << "The board did not answer 1 of 2 lines: its programme may be incomplete.";
+    }
+
+    // After each action the status bar tells how many of its own lines the board left unanswered.
+    void unansweredLines()
+    {
+        QFETCH(QList<QByteArray>, silentPerAction);
+        QFETCH(QString, message);
+
+        Rig rig;
+        for (const QByteArray &silent : silentPerAction) {
+            rig.board.ClearFaults();
+            if (silent != "-")
+                rig.board.SetFault(Fault::Silent, silent);
+            rig.Click("pbSetDateTime");
+        }
+        QCOMPARE(rig.Status(), message);
+    }
+
+    // The command file's report counts the lines of the action alone as well.
+    void commandFileCountsTheActionAlone()
+    {
+        const QString file = QStringLiteral("LumivorV1.txt");
+        QDir().rmdir(file);
+        QFile::remove(file);
+        Rig rig;
+        rig.ChooseBoard(BoardType::LumivorV1File);
+        QVERIFY(QDir().mkdir(file));
+        rig.Click("pbSetDateTime");
+        QCOMPARE(rig.Status(), "LumivorV1.txt is incomplete: 2 of 2 lines could not be written.");
+        QVERIFY(QDir().rmdir(file));
+        rig.Click("pbfilegeneration");
+        QCOMPARE(rig.Status(), QString());
+        QVERIFY(QFile::remove(file) && QDir().mkdir(file));
+        rig.Click("pbSetDateTime");
+        QCOMPARE(rig.Status(), "LumivorV1.txt is incomplete: 2 of 2 lines could not be written.");
+        QVERIFY(QDir().rmdir(file));
+    }
+
+protected:
+    // Notes how many lines the board had when a watched widget got a posted event or a paint.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((event->type() == QEvent::User || event->type() == QEvent::Paint) &&
+            !m_linesAt.contains(event->type()))
+            m_linesAt[event->type()] = m_board ? m_board->ReceivedLines().size() : -1;
+        return QObject::eventFilter(watched, event);
+    }
+
 private:
     QTemporaryDir m_folder;
+    const CSimulatedBoard *m_board = nullptr;
+    QHash<QEvent::Type, int> m_linesAt;
 };
 
 QTEST_MAIN(TestActionFeedback)

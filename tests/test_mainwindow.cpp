@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -241,6 +242,38 @@ private slots:
     void cleanup()
     {
         CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetLineObserver({});
+    }
+
+    // The window is on screen, under the wait cursor, before the start-up connection looks for
+    // the board; a request to close it meanwhile waits until the read-out is done.
+    void startUpShowsTheWindowFirst()
+    {
+        CSimulatedBoard board(BoardType::LumivorV2);
+        QVERIFY(board.Start());
+        Discover(board);
+        m_board = &board;
+        qApp->installEventFilter(this);
+        bool visibleDuringReadOut = false;
+        CAdvCmd::SetLineObserver([&](const QByteArray &line) {
+            if (line != "ADV#VERSION\r")
+                return;
+            for (QWidget *top : QApplication::topLevelWidgets()) {
+                if (!qobject_cast<QMainWindow *>(top))
+                    continue;
+                visibleDuringReadOut = top->isVisible();
+                QCoreApplication::postEvent(top->windowHandle(), new QCloseEvent);
+            }
+        });
+
+        MainWindow window;
+        qApp->removeEventFilter(this);
+
+        QCOMPARE(m_shown, QStringLiteral("shown under the wait cursor before 0 lines"));
+        QVERIFY(visibleDuringReadOut);
+        QCOMPARE(board.ReceivedLines(), kFullReadOut);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QTRY_VERIFY(!window.isVisible());
     }
 
     void windowFrame()
@@ -634,6 +667,24 @@ private slots:
         QCOMPARE(QDir().entryList(QDir::Files), QStringList());
         QVERIFY(QDir::setCurrent(previousDir));
     }
+
+protected:
+    // Notes the cursor and the board's lines when the main window is first shown.
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMainWindow *>(watched) &&
+            m_shown.isEmpty()) {
+            const QCursor *cursor = QApplication::overrideCursor();
+            m_shown = QStringLiteral("shown under the %1 cursor before %2 lines")
+                          .arg(cursor && cursor->shape() == Qt::WaitCursor ? "wait" : "normal")
+                          .arg(m_board ? m_board->ReceivedLines().size() : -1);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    const CSimulatedBoard *m_board = nullptr;
+    QString m_shown;
 };
 
 QTEST_MAIN(TestMainWindow)

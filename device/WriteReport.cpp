@@ -1,0 +1,25 @@
+#include "device/WriteReport.h"
+
+#include <QCoreApplication>
+
+namespace {
+const char *const kContext = "MainWindow";
+} // namespace
+
+QString CWriteReport::IncompleteCommandFile(const QString &file, int failed, int lines)
+{
+    return QCoreApplication::translate(kContext,
+                                       "%1 is incomplete: %2 of %3 lines could not be written.")
+        .arg(file)
+        .arg(failed)
+        .arg(lines);
+}
+
+QString CWriteReport::Unanswered(int unanswered, int lines)
+{
+    return QCoreApplication::translate(
+               kContext,
+               "The board did not answer %1 of %2 lines: its programme may be incomplete.")
+        .arg(unanswered)
+        .arg(lines);
+}

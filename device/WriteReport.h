@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The status messages about the lines of one action that did not arrive: shown by the window
+// and written by the command line alike.
+class CWriteReport
+{
+public:
+    // Lines that could not be appended to the command file `file`.
+    static QString IncompleteCommandFile(const QString &file, int failed, int lines);
+    // Setting lines the board did not answer.
+    static QString Unanswered(int unanswered, int lines);
+};
