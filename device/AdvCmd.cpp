@@ -26,7 +26,7 @@ constexpr int kBytesWrittenMs = 100; // for a setting line to leave the port
 constexpr int kCollectLimitMs = 2000;
 // Every wait on the line is cut into slices this long, so that the wait-slice handler runs often
 // enough for the window to repaint and answer the desktop while the board is slow.
-constexpr int kSliceMs = 20;
+constexpr int kSliceMs = 25;
 
 // Requests sent per query before it gives up.
 constexpr int kRetriedAttempts = 5;
@@ -186,13 +186,17 @@ void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
     m_boardType = type;
 }
 
+void CAdvCmd::ClosePort()
+{
+    if (m_port.isOpen())
+        m_port.close();
+    m_connected = false;
+}
+
 bool CAdvCmd::OpenPort(QString *portName)
 {
-    if (m_connected) {
-        if (m_port.isOpen())
-            m_port.close();
-        m_connected = false;
-    }
+    if (m_connected)
+        ClosePort();
     QStringList names = Discovery() ? Discovery()() : AvailablePortNames();
     // The port on which the board answered last is tried first while it is still listed.
     if (!m_portName.isEmpty() && names.removeAll(m_portName) > 0)
@@ -269,20 +273,30 @@ bool CAdvCmd::WaitForData(int ms)
     QElapsedTimer elapsed;
     elapsed.start();
     for (;;) {
-        if (Slice())
-            Slice()();
+        RunWaitSlice();
         if (m_port.bytesAvailable() > before)
             return true;
         const qint64 left = ms - elapsed.elapsed();
         if (left <= 0)
             return false;
-        m_port.clearError();
         if (m_port.waitForReadyRead(int(std::min<qint64>(left, kSliceMs))))
             return true;
+        // A slice without data leaves a timeout; anything else but no error means the line is
+        // gone. Errors are not cleared before each slice: that costs as much as the wait itself.
         const QSerialPort::SerialPortError error = m_port.error();
         if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError)
             return false;
     }
+}
+
+// At most once a slice: bytes that trickle in at the line's pace must not make the handler run
+// for each of them.
+void CAdvCmd::RunWaitSlice()
+{
+    if (!Slice() || (m_sinceSlice.isValid() && m_sinceSlice.elapsed() < kSliceMs))
+        return;
+    Slice()();
+    m_sinceSlice.start();
 }
 
 bool CAdvCmd::WaitQuiet()

@@ -3,6 +3,7 @@
 #include "device/BoardRecords.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
@@ -79,6 +80,8 @@ public:
     static WaitSlice SetWaitSlice(WaitSlice slice);
 
     bool OpenPort(QString *portName);
+    // Closes the port; the link is not connected any more.
+    void ClosePort();
     bool GetCmd(int skip, QByteArray command, QStringList *fields);
     void SetBoardInfo(int outputs, int inputs, int powers, int type);
 
@@ -146,6 +149,7 @@ private:
     // A query whose reply is one text field.
     bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
     bool WaitForData(int ms);
+    void RunWaitSlice();
     bool WaitQuiet();
     bool Collect(int gapMs, QByteArray *reply);
     bool TryHandshake(const QString &name, PortFailure *failure);
@@ -169,4 +173,5 @@ private:
     int m_commandFileFailures = 0;
     int m_serialLines = 0;
     int m_unansweredLines = 0;
+    QElapsedTimer m_sinceSlice; // since the wait-slice handler last ran
 };
