@@ -222,6 +222,12 @@ void MainWindowForm::Build(QMainWindow *window)
     CREATE(actionVersion, window);
     CREATE(actionStandard, window);
     CREATE(actionAdmin, window);
+    CREATE(actionOpenProgramme, window);
+    actionOpenProgramme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    CREATE(actionSaveProgramme, window);
+    actionSaveProgramme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    CREATE(actionQuit, window);
+    actionQuit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     CREATE(centralWidget, window);
 
     CREATE(tabWidget, centralWidget);
@@ -253,6 +259,7 @@ void MainWindowForm::Build(QMainWindow *window)
 
     CREATE(menuBar, window);
     menuBar->setGeometry(0, 0, 791, 21);
+    CREATE(menuFile, menuBar);
     CREATE(menuAdmin, menuBar);
     CREATE(menuHelp, menuBar);
     window->setMenuBar(menuBar);
@@ -261,8 +268,13 @@ void MainWindowForm::Build(QMainWindow *window)
     CREATE(statusBar, window);
     window->setStatusBar(statusBar);
 
+    menuBar->addAction(menuFile->menuAction());
     menuBar->addAction(menuAdmin->menuAction());
     menuBar->addAction(menuHelp->menuAction());
+    menuFile->addAction(actionOpenProgramme);
+    menuFile->addAction(actionSaveProgramme);
+    menuFile->addSeparator();
+    menuFile->addAction(actionQuit);
     menuAdmin->addAction(actionStandard);
     menuAdmin->addAction(actionAdmin);
     menuHelp->addAction(actionVersion);
@@ -558,6 +570,9 @@ void MainWindowForm::ApplyTexts(QMainWindow *window)
     actionVersion->setText(Text("version 1.1.0.0"));
     actionStandard->setText(Text("NormalUser"));
     actionAdmin->setText(Text("SuperUser"));
+    actionOpenProgramme->setText(Text("Open Programme\u2026"));
+    actionSaveProgramme->setText(Text("Save Programme\u2026"));
+    actionQuit->setText(Text("Quit"));
 
     label_Connected->setText(Text("<font color=\"#FF0000\">Disconnected</font>"));
     label->setText(Text("Serial Port : "));
@@ -654,6 +669,7 @@ void MainWindowForm::ApplyTexts(QMainWindow *window)
     pbSetBattery->setText(Text("Set_Battery"));
     pbGetBattery->setText(Text("Get_Battery"));
 
+    menuFile->setTitle(Text("&File"));
     menuAdmin->setTitle(Text("Mode"));
     menuHelp->setTitle(Text("Help"));
 }

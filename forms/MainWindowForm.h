@@ -75,6 +75,9 @@ public:
     QAction *actionVersion = nullptr;
     QAction *actionStandard = nullptr;
     QAction *actionAdmin = nullptr;
+    QAction *actionOpenProgramme = nullptr;
+    QAction *actionSaveProgramme = nullptr;
+    QAction *actionQuit = nullptr;
     QWidget *centralWidget = nullptr;
     QTabWidget *tabWidget = nullptr;
 
@@ -174,6 +177,7 @@ public:
     QLineEdit *leConf = nullptr;
 
     QMenuBar *menuBar = nullptr;
+    QMenu *menuFile = nullptr;
     QMenu *menuAdmin = nullptr;
     QMenu *menuHelp = nullptr;
     QToolBar *mainToolBar = nullptr;

@@ -177,7 +177,20 @@ private slots:
         QStringList titles;
         for (QAction *entry : menuBar->actions())
             titles << entry->text();
-        QCOMPARE(titles, QStringList({"Mode", "Help"}));
+        QCOMPARE(titles, QStringList({"&File", "Mode", "Help"}));
+
+        auto *file = Find<QMenu>(menuBar, QStringLiteral("menuFile"));
+        QVERIFY(file);
+        QStringList entries;
+        for (QAction *entry : file->actions())
+            entries << (entry->isSeparator()
+                            ? QStringLiteral("-")
+                            : entry->objectName() + QLatin1Char(' ') + entry->text() +
+                                  QLatin1Char(' ') + entry->shortcut().toString());
+        QCOMPARE(entries,
+                 QStringList({QString::fromUtf8("actionOpenProgramme Open Programme\u2026 Ctrl+O"),
+                              QString::fromUtf8("actionSaveProgramme Save Programme\u2026 Ctrl+S"),
+                              "-", "actionQuit Quit Ctrl+Q"}));
 
         auto *mode = Find<QMenu>(menuBar, QStringLiteral("menuAdmin"));
         QVERIFY(mode);
@@ -385,10 +398,12 @@ private slots:
         const auto row = [](const QString &name, const char *className, const QString &container) {
             QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(className) << container;
         };
-        for (const char *action : {"actionVersion", "actionStandard", "actionAdmin"})
+        for (const char *action : {"actionVersion", "actionStandard", "actionAdmin",
+                                   "actionOpenProgramme", "actionSaveProgramme", "actionQuit"})
             row(action, "QAction", "");
         row("centralWidget", "QWidget", "");
         row("menuBar", "QMenuBar", "");
+        row("menuFile", "QMenu", "menuBar");
         row("menuAdmin", "QMenu", "menuBar");
         row("menuHelp", "QMenu", "menuBar");
         row("mainToolBar", "QToolBar", "");
