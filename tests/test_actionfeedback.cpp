@@ -1,20 +1,14 @@
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
 #include "tests/LinkBench.h"
-#include "tests/TestProgramme.h"
+#include "tests/WindowRig.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -23,68 +17,10 @@
 // cursor, the moving progress bar, and afterwards a command file that could not be written whole.
 
 using namespace linkbench;
+using windowrig::DialogAnswerer;
+using windowrig::Rig;
 
 namespace {
-
-constexpr int kAnswerPollMs = 20;
-const QString kIniFile = QStringLiteral("programme.ini");
-const QByteArray kIniProgramme = "[POWER]\nPower1=2\n";
-
-// The window on a running board of the given type, with its own working folder.
-struct Rig
-{
-    explicit Rig(int type = BoardType::LumivorV1, Fault fault = Fault::None) : board(type)
-    {
-        if (fault != Fault::None)
-            board.SetFault(fault);
-        if (board.Start())
-            ScanOnly({board.PortName()});
-        window = std::make_unique<MainWindow>();
-    }
-
-    template <typename T> T *Find(const QString &name) const
-    {
-        T *widget = window->findChild<T *>(name);
-        if (!widget)
-            qFatal("the window has no %s", qPrintable(name));
-        return widget;
-    }
-    void Click(const QString &button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
-    }
-    void ChooseBoard(int type) const { Find<QComboBox>("cbBoard")->setCurrentIndex(type); }
-    QString Status() const { return window->statusBar()->currentMessage(); }
-
-    CSimulatedBoard board;
-    std::unique_ptr<MainWindow> window;
-};
-
-// Answers the save question with Yes and the open-file dialog with the INI file.
-class DialogAnswerer : public QObject
-{
-public:
-    DialogAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [] {
-            for (QWidget *window : QApplication::topLevelWidgets()) {
-                if (!window->isVisible())
-                    continue;
-                if (auto *box = qobject_cast<QMessageBox *>(window)) {
-                    box->button(QMessageBox::Yes)->click();
-                } else if (auto *dialog = qobject_cast<QFileDialog *>(window)) {
-                    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-                        ->setText(QDir::current().absoluteFilePath(kIniFile));
-                    static_cast<QDialog *>(dialog)->accept();
-                }
-            }
-        });
-        m_timer.start(kAnswerPollMs);
-    }
-
-private:
-    QTimer m_timer;
-};
 
 // Runs an action of the window as the user would; the rig is connected to its board.
 using Action = std::function<void(Rig &)>;
@@ -118,14 +54,7 @@ class TestActionFeedback : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        ScanOnly({});
-        QuietDebugOutput();
-        QVERIFY(m_folder.isValid());
-        QDir::setCurrent(m_folder.path());
-        QVERIFY(testprogramme::WriteFile(kIniFile, kIniProgramme));
-    }
+    void initTestCase() { QVERIFY(windowrig::SetUp(m_folder)); }
 
     void cleanup() { CAdvCmd::SetLineObserver({}); }
 
