@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
 #include "tests/LinkBench.h"
-#include "tests/TestProgramme.h"
+#include "tests/WindowRig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -12,13 +12,9 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -28,68 +24,10 @@
 // command file that could not be written whole or lines the board did not answer.
 
 using namespace linkbench;
+using windowrig::DialogAnswerer;
+using windowrig::Rig;
 
 namespace {
-
-constexpr int kAnswerPollMs = 20;
-const QString kIniFile = QStringLiteral("programme.ini");
-const QByteArray kIniProgramme = "[POWER]\nPower1=2\n";
-
-// The window on a running board of the given type, with its own working folder.
-struct Rig
-{
-    explicit Rig(int type = BoardType::LumivorV1, Fault fault = Fault::None) : board(type)
-    {
-        if (fault != Fault::None)
-            board.SetFault(fault);
-        if (board.Start())
-            ScanOnly({board.PortName()});
-        window = std::make_unique<MainWindow>();
-    }
-
-    template <typename T> T *Find(const QString &name) const
-    {
-        T *widget = window->findChild<T *>(name);
-        if (!widget)
-            qFatal("the window has no %s", qPrintable(name));
-        return widget;
-    }
-    void Click(const QString &button) const
-    {
-        QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton);
-    }
-    void ChooseBoard(int type) const { Find<QComboBox>("cbBoard")->setCurrentIndex(type); }
-    QString Status() const { return window->statusBar()->currentMessage(); }
-
-    CSimulatedBoard board;
-    std::unique_ptr<MainWindow> window;
-};
-
-// Answers the save question with Yes and the open-file dialog with the INI file.
-class DialogAnswerer : public QObject
-{
-public:
-    DialogAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [] {
-            for (QWidget *window : QApplication::topLevelWidgets()) {
-                if (!window->isVisible())
-                    continue;
-                if (auto *box = qobject_cast<QMessageBox *>(window)) {
-                    box->button(QMessageBox::Yes)->click();
-                } else if (auto *dialog = qobject_cast<QFileDialog *>(window)) {
-                    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-                        ->setText(QDir::current().absoluteFilePath(kIniFile));
-                    static_cast<QDialog *>(dialog)->accept();
-                }
-            }
-        });
-        m_timer.start(kAnswerPollMs);
-    }
-
-private:
-    QTimer m_timer;
-};
 
 // Runs an action of the window as the user would; the rig is connected to its board.
 using Action = std::function<void(Rig &)>;
@@ -106,6 +44,9 @@ Action InFileMode(const QString &button)
         rig.Click(button);
     };
 }
+
+// Long enough for events left over from an action to be handled, or for a dialog to come up.
+constexpr int kSettleMs = 20;
 
 // Runs `during` in the action under way, once the link has written its `line`-th line from now
 // on.
@@ -146,14 +87,7 @@ class TestActionFeedback : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        ScanOnly({});
-        QuietDebugOutput();
-        QVERIFY(m_folder.isValid());
-        QDir::setCurrent(m_folder.path());
-        QVERIFY(testprogramme::WriteFile(kIniFile, kIniProgramme));
-    }
+    void initTestCase() { QVERIFY(windowrig::SetUp(m_folder)); }
 
     void cleanup() { CAdvCmd::SetLineObserver({}); }
 
@@ -368,7 +302,7 @@ private slots:
         AtLine(line, [&] { input(rig); });
 
         rig.Click("pbSetDateTime");
-        QTest::qWait(kAnswerPollMs);
+        QTest::qWait(kSettleMs);
 
         QCOMPARE(Commands(rig.board), kClockLines);
         QCOMPARE(rig.Find<QLineEdit>("leConf")->text(), conf);
@@ -400,7 +334,7 @@ private slots:
         AtLine(1, [&] {
             QTimer::singleShot(0, [&] { start(rig); });
             // A dialog opened by mistake is told and closed, so that the test goes on.
-            QTimer::singleShot(kAnswerPollMs, [&] {
+            QTimer::singleShot(kSettleMs, [&] {
                 for (QWidget *window : QApplication::topLevelWidgets()) {
                     if (auto *dialog = qobject_cast<QDialog *>(window);
                         dialog && dialog->isVisible()) {
@@ -412,7 +346,7 @@ private slots:
         });
 
         rig.Click("pbSetDateTime");
-        QTest::qWait(2 * kAnswerPollMs);
+        QTest::qWait(2 * kSettleMs);
 
         QCOMPARE(Commands(rig.board), kClockLines);
         QVERIFY(!dialogShown);
