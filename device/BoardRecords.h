@@ -50,3 +50,15 @@ using WakeSessions = std::array<WakeSession, kSessionCount>;
 using InputTriggers = std::array<InputTrigger, kMaxInputs>;
 using AllOutputTimings = std::array<SessionOutputTimings, kSessionCount>;
 using AllPowerTimes = std::array<PowerTimes, kSessionCount>;
+
+// A board's whole programme as programme files carry it: everything the setting lines write
+// except the battery thresholds and the clock.
+struct BoardProgramme
+{
+    WakeSessions sessions{};
+    InputTriggers inputs{};
+    OutputModes outputModes{};
+    PowerModes powerModes{};
+    AllOutputTimings outputTimings{};
+    AllPowerTimes powerTimes{};
+};

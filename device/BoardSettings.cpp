@@ -10,6 +10,14 @@ QDateTime ResetTime()
     return QDateTime::fromString(QStringLiteral("00:00:00"), QStringLiteral("hh:mm:ss"));
 }
 const QString kUnknownVersion = QStringLiteral("unknown");
+
+// Passes on whether a step of the read-out is done, after telling `stepDone` that it is.
+bool Step(bool done, const std::function<void()> &stepDone)
+{
+    if (done && stepDone)
+        stepDone();
+    return done;
+}
 } // namespace
 
 CBoardSettings::CBoardSettings() : m_link(std::make_unique<CAdvCmd>()) {}
@@ -21,13 +29,8 @@ bool CBoardSettings::ConnectBoard()
 
 bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
 {
-    const auto step = [&stepDone](bool done) {
-        if (done && stepDone)
-            stepDone();
-        return done;
-    };
     QString version;
-    if (!step(m_link->GetVersion(&version))) {
+    if (!Step(m_link->GetVersion(&version), stepDone)) {
         // A board that answered the handshake but not its version is of no known type; the
         // type selected before, a file mode above all, must not outlive the connection.
         if (m_link->IsConnected()) {
@@ -43,11 +46,29 @@ bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
         type = BoardType::Unknown;
     m_version = version.mid(1);
     SetBoardType(type);
+    return ReadProgramme(stepDone);
+}
 
+bool CBoardSettings::ReadProgramme(const std::function<void()> &stepDone)
+{
     // Stops at the first query that fails; later groups keep their values.
-    return step(m_link->GetOutput(&m_outputModes)) && step(m_link->GetPower(&m_powerModes)) &&
-           step(m_link->GetWake(&m_sessions)) && step(m_link->GetCOutput(&m_outputTimings)) &&
-           step(m_link->GetCPower(&m_powerTimes)) && step(m_link->GetCInput(&m_inputTriggers));
+    return Step(m_link->GetOutput(&m_outputModes), stepDone) &&
+           Step(m_link->GetPower(&m_powerModes), stepDone) &&
+           Step(m_link->GetWake(&m_sessions), stepDone) &&
+           Step(m_link->GetCOutput(&m_outputTimings), stepDone) &&
+           Step(m_link->GetCPower(&m_powerTimes), stepDone) &&
+           Step(m_link->GetCInput(&m_inputTriggers), stepDone);
+}
+
+// A query is sent exactly when its setting command emits lines: the link skips a counted one
+// for a count of 0 and sends nothing while it is down.
+int CBoardSettings::ProgrammeRequests() const
+{
+    using S = CAdvCmd::Setting;
+    int requests = 0;
+    for (S setting : {S::Output, S::Power, S::Wake, S::COutput, S::CPower, S::CInput})
+        requests += m_link->LinesOf(setting) > 0 ? 1 : 0;
+    return requests;
 }
 
 void CBoardSettings::SetBoardType(int type)
@@ -113,6 +134,22 @@ bool CBoardSettings::SetOutputTimings(int i, const SessionOutputTimings &timings
 {
     m_outputTimings[size_t(i)] = timings;
     return m_link->SetCOutput(m_outputTimings);
+}
+
+BoardProgramme CBoardSettings::GetProgramme() const
+{
+    return {m_sessions,   m_inputTriggers, m_outputModes,
+            m_powerModes, m_outputTimings, m_powerTimes};
+}
+
+void CBoardSettings::SetProgramme(const BoardProgramme &programme)
+{
+    m_sessions = programme.sessions;
+    m_inputTriggers = programme.inputs;
+    m_outputModes = programme.outputModes;
+    m_powerModes = programme.powerModes;
+    m_outputTimings = programme.outputTimings;
+    m_powerTimes = programme.powerTimes;
 }
 
 bool CBoardSettings::GetTime(QString *out)

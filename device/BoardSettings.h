@@ -15,13 +15,21 @@ class CBoardSettings
 public:
     CBoardSettings();
 
-    // The read-out's steps: the version query and the six programme queries.
-    static constexpr int kReadOutSteps = 7;
+    // The steps of ReadProgramme(): its six queries; and of the read-out: the version query
+    // and those six.
+    static constexpr int kProgrammeSteps = 6;
+    static constexpr int kReadOutSteps = 1 + kProgrammeSteps;
 
     bool ConnectBoard();
     // Runs `stepDone` once per query of the read-out that is done, a query skipped for a count
     // of 0 included.
     bool ReadAll(const std::function<void()> &stepDone = {});
+    // The read-out's programme queries alone, for the board type already set: no handshake, no
+    // version. Stops at the first that fails; `stepDone` runs as in ReadAll().
+    bool ReadProgramme(const std::function<void()> &stepDone = {});
+    // Requests ReadProgramme() sends now when every query is answered at once: none while the
+    // link is down.
+    int ProgrammeRequests() const;
 
     bool IsConnected() const { return m_link->IsConnected(); }
     QString GetPortName() const { return m_portName; }
@@ -46,6 +54,9 @@ public:
     bool SetPowerTimes(int i, int power1, int power2);
     SessionOutputTimings GetOutputTimings(int i) const { return m_outputTimings[size_t(i)]; }
     bool SetOutputTimings(int i, const SessionOutputTimings &timings);
+    BoardProgramme GetProgramme() const;
+    // Stores all of it and sends nothing.
+    void SetProgramme(const BoardProgramme &programme);
 
     bool GetTime(QString *out);
     bool SetTime(const QString &text);

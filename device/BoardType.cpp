@@ -6,19 +6,20 @@ namespace {
 struct Row
 {
     Capabilities capabilities;
+    const char *family;
     const char *commandFile;
 };
 
 // Indexed by board type. Lumivor V1's file mode has no inputs: its command file never
 // carries input trigger lines.
 constexpr Row kRows[] = {
-    {{0, 0, 0}, nullptr},         // unknown
-    {{6, 2, 2}, nullptr},         // Lumivor V1
-    {{4, 2, 2}, nullptr},         // Lumivor V2
-    {{0, 1, 1}, nullptr},         // KOTA
-    {{0, 1, 1}, "KOTA.txt"},      // KOTA file mode
-    {{6, 0, 2}, "LumivorV1.txt"}, // Lumivor V1 file mode
-    {{4, 2, 2}, "LumivorV2.txt"}, // Lumivor V2 file mode
+    {{0, 0, 0}, "unknown", nullptr},
+    {{6, 2, 2}, "Lumivor V1", nullptr},
+    {{4, 2, 2}, "Lumivor V2", nullptr},
+    {{0, 1, 1}, "KOTA", nullptr},
+    {{0, 1, 1}, "KOTA", "KOTA.txt"},
+    {{6, 0, 2}, "Lumivor V1", "LumivorV1.txt"},
+    {{4, 2, 2}, "Lumivor V2", "LumivorV2.txt"},
 };
 constexpr int kRowCount = int(sizeof(kRows) / sizeof(kRows[0]));
 
@@ -43,6 +44,20 @@ QString CommandFile(int type)
     if (!IsKnown(type) || kRows[type].commandFile == nullptr)
         return QString();
     return QString::fromLatin1(kRows[type].commandFile);
+}
+
+QString Family(int type)
+{
+    return QString::fromLatin1(kRows[IsKnown(type) ? type : Unknown].family);
+}
+
+int LiveType(const QString &family)
+{
+    for (int type = Unknown; type <= kHighestLive; ++type) {
+        if (family == QLatin1String(kRows[type].family))
+            return type;
+    }
+    return -1;
 }
 
 } // namespace BoardType

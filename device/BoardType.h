@@ -34,4 +34,11 @@ bool IsFileMode(int type);
 // The command file of a file-mode type ("KOTA.txt", ...); empty for every other type.
 QString CommandFile(int type);
 
+// The family a type belongs to, a file mode's included: "Lumivor V1", "Lumivor V2", "KOTA", or
+// "unknown" for type 0 and for a value that is not a board type.
+QString Family(int type);
+
+// The live type (0 to kHighestLive) of a family's name; -1 for a text that names none.
+int LiveType(const QString &family);
+
 } // namespace BoardType

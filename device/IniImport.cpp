@@ -33,6 +33,26 @@ private:
 };
 } // namespace
 
+QString CIniImport::OutputModeKey(int output)
+{
+    return kOutputMode.arg(output);
+}
+
+QString CIniImport::OutputTimingKey(int output, int session, const TimingKey &timing)
+{
+    return kOutputTiming.arg(output).arg(session).arg(QLatin1String(timing.name));
+}
+
+QString CIniImport::PowerModeKey(int rail)
+{
+    return kPowerMode.arg(rail);
+}
+
+QString CIniImport::PowerTimeKey(int session, int rail)
+{
+    return kPowerTime.arg(session).arg(rail);
+}
+
 bool CIniImport::Read(const QString &path, IniProgramme *programme)
 {
     const QFileInfo info(path);
@@ -43,19 +63,17 @@ bool CIniImport::Read(const QString &path, IniProgramme *programme)
     IniProgramme read;
     for (int n = 1; n <= kMaxOutputs; ++n) {
         const size_t o = size_t(n - 1);
-        read.outputModes[o] = keys.Read(kOutputMode.arg(n));
+        read.outputModes[o] = keys.Read(OutputModeKey(n));
         for (int s = 1; s <= kSessionCount; ++s) {
             SessionOutputTimings &t = read.outputTimings[size_t(s - 1)];
-            t.delay[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("timeout_start")));
-            t.duration[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("duration")));
-            t.interval[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("interval")));
-            t.number[o] = keys.Read(kOutputTiming.arg(n).arg(s).arg(QLatin1String("number")));
+            for (const TimingKey &timing : kTimingKeys)
+                (t.*timing.values)[o] = keys.Read(OutputTimingKey(n, s, timing));
         }
     }
     for (int k = 1; k <= kMaxPowers; ++k) {
-        read.powerModes[size_t(k - 1)] = keys.Read(kPowerMode.arg(k));
+        read.powerModes[size_t(k - 1)] = keys.Read(PowerModeKey(k));
         for (int s = 1; s <= kSessionCount; ++s)
-            read.powerTimes[size_t(s - 1)][size_t(k - 1)] = keys.Read(kPowerTime.arg(s).arg(k));
+            read.powerTimes[size_t(s - 1)][size_t(k - 1)] = keys.Read(PowerTimeKey(s, k));
     }
     // The reader parses lazily: its status is known only once values have been read.
     if (!keys.Parsed() || keys.Found() == 0)

@@ -20,6 +20,27 @@ struct IniProgramme
 class CIniImport
 {
 public:
+    // One of an output's timings in a session: its key name and the values it fills.
+    struct TimingKey
+    {
+        const char *name;
+        std::array<qint32, kMaxOutputs> SessionOutputTimings::*values;
+    };
+    // An output's timing keys in a session, in the order programme files write them.
+    static constexpr std::array<TimingKey, 4> kTimingKeys{{
+        {"timeout_start", &SessionOutputTimings::delay},
+        {"duration", &SessionOutputTimings::duration},
+        {"interval", &SessionOutputTimings::interval},
+        {"number", &SessionOutputTimings::number},
+    }};
+
+    // The key paths, outputs, rails and sessions counted from 1; the programme files write
+    // them too, so that a saved programme imports as it is.
+    static QString OutputModeKey(int output);
+    static QString OutputTimingKey(int output, int session, const TimingKey &timing);
+    static QString PowerModeKey(int rail);
+    static QString PowerTimeKey(int session, int rail);
+
     // False for a file that does not exist, cannot be read, is malformed, or holds none of the
     // programme's keys (some other file picked by mistake); *programme is then untouched.
     static bool Read(const QString &path, IniProgramme *programme);

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QList>
+#include <QTemporaryDir>
 
 namespace testprogramme {
 
@@ -18,9 +19,11 @@ inline QDateTime At(int h, int m, int s)
     return QDateTime(QDate(1900, 1, 1), QTime(h, m, s));
 }
 
-// Sets the four timings of one output (1 to 6) in one session (index 0 to 3).
-inline void SetTiming(CSimulatedBoard::Programme *p, int session, int output, int number, int delay,
-                      int duration, int interval)
+// Sets the four timings of one output (1 to 6) in one session (index 0 to 3) of a board's or a
+// programme file's programme.
+template <typename Programme>
+void SetTiming(Programme *p, int session, int output, int number, int delay, int duration,
+               int interval)
 {
     SessionOutputTimings &t = p->outputTimings[size_t(session)];
     const size_t o = size_t(output - 1);
@@ -50,6 +53,14 @@ inline bool WriteFile(const QString &name, const QByteArray &bytes)
     QFile file(name);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+// Writes the file into the folder and returns its path.
+inline QString WriteInto(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(name);
+    WriteFile(path, bytes);
+    return path;
 }
 
 } // namespace testprogramme

@@ -42,9 +42,15 @@ Snapshot Of(const CBoardSettings &settings)
     return s;
 }
 
-Snapshot Of(const CSimulatedBoard::Programme &p)
+// A board's programme or the model's BoardProgramme.
+template <typename Programme> Snapshot Of(const Programme &p)
 {
     return {p.outputModes, p.powerModes, p.sessions, p.inputs, p.outputTimings, p.powerTimes};
+}
+
+BoardProgramme Programme(const Snapshot &s)
+{
+    return {s.sessions, s.inputs, s.outputModes, s.powerModes, s.timings, s.powerTimes};
 }
 
 QString TimeText(const QDateTime &time)
@@ -172,17 +178,19 @@ private slots:
         QTest::addColumn<int>("outputs");
         QTest::addColumn<int>("inputs");
         QTest::addColumn<int>("powers");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("liveType"); // of the family
 
-        QTest::newRow("0 unknown") << 0 << 0 << 0 << 0;
-        QTest::newRow("1 Lumivor V1") << 1 << 6 << 2 << 2;
-        QTest::newRow("2 Lumivor V2") << 2 << 4 << 2 << 2;
-        QTest::newRow("3 KOTA") << 3 << 0 << 1 << 1;
-        QTest::newRow("4 KOTA file mode") << 4 << 0 << 1 << 1;
-        QTest::newRow("5 Lumivor V1 file mode: no inputs") << 5 << 6 << 0 << 2;
-        QTest::newRow("6 Lumivor V2 file mode") << 6 << 4 << 2 << 2;
-        QTest::newRow("7 is no board type") << 7 << 0 << 0 << 0;
-        QTest::newRow("9 is no board type") << 9 << 0 << 0 << 0;
-        QTest::newRow("-1 is no board type") << -1 << 0 << 0 << 0;
+        QTest::newRow("0 unknown") << 0 << 0 << 0 << 0 << "unknown" << 0;
+        QTest::newRow("1 Lumivor V1") << 1 << 6 << 2 << 2 << "Lumivor V1" << 1;
+        QTest::newRow("2 Lumivor V2") << 2 << 4 << 2 << 2 << "Lumivor V2" << 2;
+        QTest::newRow("3 KOTA") << 3 << 0 << 1 << 1 << "KOTA" << 3;
+        QTest::newRow("4 KOTA file mode") << 4 << 0 << 1 << 1 << "KOTA" << 3;
+        QTest::newRow("5 Lumivor V1 file mode: no inputs") << 5 << 6 << 0 << 2 << "Lumivor V1" << 1;
+        QTest::newRow("6 Lumivor V2 file mode") << 6 << 4 << 2 << 2 << "Lumivor V2" << 2;
+        QTest::newRow("7 is no board type") << 7 << 0 << 0 << 0 << "unknown" << 0;
+        QTest::newRow("9 is no board type") << 9 << 0 << 0 << 0 << "unknown" << 0;
+        QTest::newRow("-1 is no board type") << -1 << 0 << 0 << 0 << "unknown" << 0;
     }
 
     void setBoardType()
@@ -191,7 +199,12 @@ private slots:
         QFETCH(int, outputs);
         QFETCH(int, inputs);
         QFETCH(int, powers);
+        QFETCH(QString, family);
+        QFETCH(int, liveType);
 
+        QCOMPARE(BoardType::Family(type), family);
+        QCOMPARE(BoardType::LiveType(family), liveType);
+        QCOMPARE(BoardType::LiveType(family.toUpper() + ' '), -1);
         CBoardSettings settings;
         settings.SetBoardType(1); // counts of another type first, to be replaced
         settings.SetBoardType(type);
@@ -586,6 +599,45 @@ private slots:
                                                       << "ADV#VERSION\r"
                                                       << "ADV#VERSION\r"
                                                       << "ADV#VERSION\r");
+    }
+
+    void readProgrammeAsksForTheProgrammeAlone_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArrayList>("requests");
+
+        const QByteArrayList every{"ADV#OUTPUT=?\r",  "ADV#POWER=?\r",  "ADV#WAKE=?\r",
+                                   "ADV#COUTPUT=?\r", "ADV#CPOWER=?\r", "ADV#CINPUT=?\r"};
+        QTest::newRow("Lumivor V1: every query") << int(BoardType::LumivorV1) << every;
+        QTest::newRow("Lumivor V2: every query") << int(BoardType::LumivorV2) << every;
+        QTest::newRow("KOTA: no output queries")
+            << int(BoardType::Kota)
+            << QByteArrayList{"ADV#POWER=?\r", "ADV#WAKE=?\r", "ADV#CPOWER=?\r", "ADV#CINPUT=?\r"};
+        QTest::newRow("unknown: the sessions alone")
+            << int(BoardType::Unknown) << QByteArrayList{"ADV#WAKE=?\r"};
+    }
+
+    // No handshake and no version query; every step counted, a skipped one too.
+    void readProgrammeAsksForTheProgrammeAlone()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArrayList, requests);
+
+        ModelBench bench(type);
+        bench.board.SetProgramme(Distinctive());
+        bench.settings.SetBoardType(type);
+        QCOMPARE(bench.settings.ProgrammeRequests(), 0);
+        QVERIFY(bench.Connect());
+        bench.settings.SetProgramme(Programme(Sentinels()));
+        QCOMPARE(Text(Of(bench.settings)), Text(Sentinels()));
+        QCOMPARE(bench.settings.ProgrammeRequests(), requests.size());
+
+        int steps = 0;
+        QVERIFY(bench.settings.ReadProgramme([&steps] { ++steps; }));
+        QCOMPARE(Lines(bench.board), requests);
+        QCOMPARE(steps, CBoardSettings::kProgrammeSteps);
+        QCOMPARE(Text(Of(bench.settings), "sessions"), Text(Of(Distinctive()), "sessions"));
+        QCOMPARE(Text(Of(bench.settings.GetProgramme())), Text(Of(bench.settings)));
     }
 
     void readAllWithTheLinkDown()

@@ -1,5 +1,6 @@
 #include "device/BoardSettings.h"
 #include "device/IniImport.h"
+#include "tests/TestProgramme.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -77,11 +78,7 @@ class TestIniImport : public QObject
 
     QString Write(const QString &name, const QByteArray &bytes)
     {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(bytes);
-        return path;
+        return testprogramme::WriteInto(m_dir, name, bytes);
     }
 
 private slots:
