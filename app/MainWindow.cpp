@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "device/BoardSettings.h"
+#include "device/BoardType.h"
+#include "device/ProgrammeFile.h"
 #include "device/ScanReport.h"
 #include "pages/ActionFeedback.h"
 #include "pages/Curve.h"
@@ -9,6 +11,10 @@
 #include "pages/Wake.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -30,6 +36,11 @@ const QPoint kChartAreaPosition(10, 500);
 const QSize kChartAreaSize(750, 100);
 const QString kChartStyleSheet = QStringLiteral(" #datawidget { background-color:#000; } ");
 
+// The file dialogs of programme files.
+const char *const kProgrammeFilter =
+    QT_TRANSLATE_NOOP("MainWindow", "Programme files (*.ini);;All files (*)");
+const QString kProgrammeSuffix = QStringLiteral("ini");
+
 } // namespace
 
 using Form = MainWindowForm;
@@ -48,6 +59,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWi
     connect(m_form->actionAdmin, SIGNAL(triggered()), this, SLOT(Admin()));
     connect(m_form->actionStandard, SIGNAL(triggered()), this, SLOT(Standard()));
     connect(m_form->pbConnect, SIGNAL(clicked()), this, SLOT(Connect()));
+    connect(m_form->actionOpenProgramme, &QAction::triggered, this, &MainWindow::OpenProgramme);
+    connect(m_form->actionSaveProgramme, &QAction::triggered, this, &MainWindow::SaveProgramme);
+    connect(m_form->actionQuit, &QAction::triggered, this, &QWidget::close);
 
     // 4. The board settings model with its link, then the chart under the tabs.
     m_settings = std::make_unique<CBoardSettings>();
@@ -144,6 +158,91 @@ void MainWindow::RunConnection(CActionFeedback *busy)
     }
     m_chart->ComputeTimeline();
     m_chart->repaint();
+}
+
+void MainWindow::OpenProgramme()
+{
+    if (!CActionFeedback::MayStart())
+        return;
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open Programme"), QString(), tr(kProgrammeFilter));
+    if (path.isEmpty())
+        return;
+    const int type = m_settings->GetBoardType();
+    const bool live = m_settings->IsConnected() && !BoardType::IsFileMode(type);
+    CActionFeedback busy(m_form, m_settings.get(),
+                         m_settings->SendAllLines() + (live ? m_settings->ProgrammeRequests() : 0));
+
+    // A file that is not a programme of this family changes nothing and sends nothing.
+    CProgrammeFile::Contents file;
+    QString message;
+    if (!CProgrammeFile::Open(path, m_settings->GetProgramme(), &file, &message)) {
+        busy.SetOutcome(message);
+        return;
+    }
+    message = CProgrammeFile::FamilyProblem(path, file, type, m_form->cbBoard->currentText());
+    if (!message.isEmpty()) {
+        busy.SetOutcome(message);
+        return;
+    }
+    m_settings->SetProgramme(file.programme);
+    m_form->leConf->setText(path);
+    ReloadSessionPages();
+
+    const QString name = QFileInfo(path).fileName();
+    if (!m_settings->IsConnected()) {
+        busy.SetOutcome(tr("%1 loaded; no board is connected, nothing was sent.").arg(name));
+        return;
+    }
+    const QString commandFile = BoardType::CommandFile(type);
+    if (!live) {
+        // Started afresh, so the command file holds exactly this programme.
+        QFile::remove(commandFile);
+        m_settings->SendAll();
+        busy.SetOutcome(tr("%1 written to %2.").arg(name, commandFile));
+        return;
+    }
+    m_settings->SendAll();
+    // The pages show what the board reports, whether or not it holds the file.
+    const bool readBack = m_settings->ReadProgramme();
+    ReloadSessionPages();
+    busy.SetOutcome(readBack
+                        ? CProgrammeFile::CompareMessage(
+                              path, CProgrammeFile::Compare(file.family, m_settings->GetProgramme(),
+                                                            file.programme))
+                        : CProgrammeFile::NoReadBackMessage(path));
+}
+
+void MainWindow::SaveProgramme()
+{
+    if (!CActionFeedback::MayStart())
+        return;
+    // An instance rather than the static function, which cannot add the default suffix.
+    QFileDialog dialog(this, tr("Save Programme"), QString(), tr(kProgrammeFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(kProgrammeSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString path = dialog.selectedFiles().first();
+
+    CActionFeedback busy(m_form, m_settings.get(), 0);
+    const CProgrammeFile::Contents contents{BoardType::Family(m_settings->GetBoardType()),
+                                            m_settings->GetVersion(), m_settings->GetProgramme()};
+    QString message;
+    if (CProgrammeFile::Save(path, contents, &message)) {
+        message = CProgrammeFile::SavedMessage(path);
+        for (int page = 0; page < kSessionPages; ++page) {
+            if (m_wakes[size_t(page)]->HasUnsentEdits())
+                message += tr(" Unsent edits on Photo Session %1 are not in it.").arg(page + 1);
+        }
+    }
+    busy.SetOutcome(message);
+}
+
+void MainWindow::ReloadSessionPages()
+{
+    for (CWake *wake : m_wakes)
+        wake->InitAff(false);
 }
 
 void MainWindow::RefreshAll()

@@ -34,6 +34,11 @@ public slots:
     void Standard();
     // Scans the serial ports for a board and reads its settings into the pages.
     void Connect();
+    // Loads a programme file into the model and the pages and gives it to the board, the
+    // command file, or nobody, as the link allows.
+    void OpenProgramme();
+    // Writes the model's programme to a programme file; the board is not asked.
+    void SaveProgramme();
 
 private:
     static constexpr int kSessionPages = 4;
@@ -42,6 +47,8 @@ private:
     void RunConnection(CActionFeedback *busy);
     // Copies the model into every page.
     void RefreshAll();
+    // Reloads the session pages and the chart from the model, as after an import.
+    void ReloadSessionPages();
     void RemoveAdminTabs();
 
     MainWindowForm *m_form;

@@ -1,10 +1,22 @@
+#include "app/CommandLine.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 
 int main(int argc, char *argv[])
 {
+    QCoreApplication::setApplicationName(QStringLiteral("lumivor"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LUMIVOR_VERSION));
+    // The programme-file commands run without a window, so without a display too.
+    if (CCommandLine::RunsWithoutWindow(argc, argv)) {
+        QCoreApplication application(argc, argv);
+        return CCommandLine::Run(QCoreApplication::arguments());
+    }
+
     QApplication application(argc, argv);
+    if (!CCommandLine::SetUpWindow(QCoreApplication::arguments()))
+        return CCommandLine::kBadInput;
     // Ties the window to the installed desktop entry, for its icon and launch feedback.
     QApplication::setDesktopFileName(QStringLiteral("org.lumivor.Lumivor"));
     MainWindow window;

@@ -21,6 +21,8 @@ public:
     static constexpr int kReadOutSteps = 1 + kProgrammeSteps;
 
     bool ConnectBoard();
+    // Closes the port; nothing is sent until the next connection.
+    void Disconnect() { m_link->ClosePort(); }
     // Runs `stepDone` once per query of the read-out that is done, a query skipped for a count
     // of 0 included.
     bool ReadAll(const std::function<void()> &stepDone = {});

@@ -34,6 +34,8 @@ public:
 
     // Binds the page's controls and connects them; always true.
     bool Init();
+    // The page holds edits not yet sent with "SetSettings".
+    bool HasUnsentEdits() const { return m_wakeChanged || m_powerChanged || m_outputChanged; }
 
 public slots:
     void GetInfo();

@@ -9,7 +9,9 @@
 #include <QDateTime>
 #include <QFile>
 #include <QList>
+#include <QPair>
 #include <QTemporaryDir>
+#include <QVector>
 
 namespace testprogramme {
 
@@ -31,6 +33,13 @@ void SetTiming(Programme *p, int session, int output, int number, int delay, int
     t.delay[o] = delay;
     t.duration[o] = duration;
     t.interval[o] = interval;
+}
+
+// The part of a simulated board's state that programme files carry.
+inline BoardProgramme ProgrammeOf(const CSimulatedBoard &board)
+{
+    const CSimulatedBoard::Programme p = board.GetProgramme();
+    return {p.sessions, p.inputs, p.outputModes, p.powerModes, p.outputTimings, p.powerTimes};
 }
 
 // A command file's bytes: every command (with its CR) followed by CR LF.
@@ -61,6 +70,26 @@ inline QString WriteInto(const QTemporaryDir &dir, const QString &name, const QB
     const QString path = dir.filePath(name);
     WriteFile(path, bytes);
     return path;
+}
+
+// The file with one key's line given this value, or without that line for a null value.
+inline QByteArray Edited(const QByteArray &file, const QString &path, const QByteArray &value)
+{
+    const QByteArray key = '\n' + path.section('/', 1).toUtf8() + '=';
+    const int start = file.indexOf(key, file.indexOf('[' + path.section('/', 0, 0).toUtf8() + ']'));
+    const int end = file.indexOf('\n', start + 1);
+    return file.left(start + 1) + (value.isNull() ? QByteArray() : key.mid(1) + value + '\n') +
+           file.mid(end + 1);
+}
+
+// Keys of a programme file and the values they are given, a null value taking the key out.
+using Edits = QVector<QPair<QString, QByteArray>>;
+
+inline QByteArray Edited(QByteArray file, const Edits &edits)
+{
+    for (const auto &edit : edits)
+        file = Edited(file, edit.first, edit.second);
+    return file;
 }
 
 } // namespace testprogramme

@@ -68,13 +68,14 @@ struct Rig
     std::unique_ptr<MainWindow> window;
 };
 
-// While it lives, answers the save question with Yes and the open-file dialog with the INI file.
+// While it lives, answers the save question with Yes and every file dialog with this file (by
+// default the INI file), relative to the working folder.
 class DialogAnswerer : public QObject
 {
 public:
-    DialogAnswerer()
+    explicit DialogAnswerer(const QString &file = kIniFile)
     {
-        connect(&m_timer, &QTimer::timeout, this, [] {
+        connect(&m_timer, &QTimer::timeout, this, [file] {
             for (QWidget *window : QApplication::topLevelWidgets()) {
                 if (!window->isVisible())
                     continue;
@@ -82,7 +83,7 @@ public:
                     box->button(QMessageBox::Yes)->click();
                 } else if (auto *dialog = qobject_cast<QFileDialog *>(window)) {
                     dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
-                        ->setText(QDir::current().absoluteFilePath(kIniFile));
+                        ->setText(QDir::current().absoluteFilePath(file));
                     static_cast<QDialog *>(dialog)->accept();
                 }
             }

@@ -1,8 +1,10 @@
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
+#include "device/ProgrammeFile.h"
 #include "pages/Curve.h"
 #include "sim/SimulatedBoard.h"
 #include "tests/TestProgramme.h"
+#include "tests/WindowRig.h"
 
 #include <QAction>
 #include <QApplication>
@@ -100,6 +102,7 @@ void Discover(const CSimulatedBoard &board)
 }
 
 using testprogramme::At;
+using testprogramme::ProgrammeOf;
 using testprogramme::SetTiming;
 
 // A programme unlike the reset values anywhere the pages look: page 1 by time at 06:15, page 2
@@ -218,6 +221,27 @@ QStringList Snapshot(const QWidget &window)
     return shown;
 }
 
+// What the File menu's entries do to a window on a KOTA board, cheap to write to.
+struct ProgrammeRig : windowrig::Rig
+{
+    ProgrammeRig() : Rig(BoardType::Kota) { board.ClearReceived(); }
+    void Choose(const char *action)
+    {
+        window->findChild<QAction *>(QLatin1String(action))->trigger();
+    }
+};
+
+using RigStep = std::function<void(ProgrammeRig &)>;
+
+// A working folder of the test's own while it lives, for the files the window writes.
+struct InFolder
+{
+    InFolder() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    ~InFolder() { QDir::setCurrent(previous); }
+    QTemporaryDir dir;
+    QString previous;
+};
+
 const QStringList kStandardTitles{"General", "Photo Session 1", "Photo Session 2",
                                   "Photo Session 3", "Photo Session 4"};
 const QStringList kStandardPages{"tab", "tab_2", "tab_3", "tab_4", "tab_5"};
@@ -226,6 +250,8 @@ const QStringList kAdminTitles =
 const QStringList kAdminPages = kStandardPages + QStringList{"tab_6", "tab_7", "tab_8", "tab_9"};
 
 } // namespace
+
+Q_DECLARE_METATYPE(RigStep)
 
 class TestMainWindow : public QObject
 {
@@ -666,6 +692,145 @@ private slots:
         }
         QCOMPARE(QDir().entryList(QDir::Files), QStringList());
         QVERIFY(QDir::setCurrent(previousDir));
+    }
+
+    void openProgramme_data()
+    {
+        QTest::addColumn<RigStep>("before");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QList<QByteArray>>("requests"); // besides the programme's setting lines
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<bool>(
+            "showsFile"); // the pages show the file's photo count, not the board's
+
+        const RigStep none = [](ProgrammeRig &) {};
+        const QList<QByteArray> readBack{"ADV#POWER=?\r", "ADV#WAKE=?\r", "ADV#CPOWER=?\r",
+                                         "ADV#CINPUT=?\r"};
+        QTest::newRow("a board that takes the file holds it")
+            << none << "KOTA"
+            << "The board holds prog.ini." << readBack << true << true;
+        QTest::newRow("a board that loses a line differs in its key")
+            << RigStep([](ProgrammeRig &rig) {
+                   rig.board.SetFault(CSimulatedBoard::Fault::Silent, "ADV#WAKE=2,");
+               })
+            << "KOTA"
+            << "The board differs from prog.ini in 1 value: WAKE3/number." << readBack << true
+            << false;
+        QTest::newRow("a board silent on the read-back")
+            << RigStep([](ProgrammeRig &rig) {
+                   rig.board.SetFault(CSimulatedBoard::Fault::Silent, "ADV#POWER=?");
+               })
+            << "KOTA"
+            << "Sent prog.ini, but the board did not answer the read-back."
+            << QVector<QByteArray>(5, "ADV#POWER=?\r").toList() << true << true;
+        QTest::newRow("a file mode writes the command file afresh")
+            << RigStep([](ProgrammeRig &rig) { rig.ChooseBoard(BoardType::KotaFile); }) << "KOTA"
+            << "prog.ini written to KOTA.txt." << QList<QByteArray>() << true << true;
+        QTest::newRow("without a connection nothing is sent")
+            << RigStep([](ProgrammeRig &rig) {
+                   rig.board.HangUp();
+                   rig.Click("pbConnect");
+                   rig.ChooseBoard(BoardType::Kota);
+               })
+            << "KOTA"
+            << "prog.ini loaded; no board is connected, nothing was sent." << QList<QByteArray>()
+            << true << true;
+        QTest::newRow("a file of another family changes nothing")
+            << none << "Lumivor V1"
+            << "prog.ini holds a Lumivor V1 programme, not one for KOTA." << QList<QByteArray>()
+            << false << false;
+    }
+
+    // The file goes into the model and the pages, then to whatever the link reaches.
+    void openProgramme()
+    {
+        QFETCH(RigStep, before);
+        QFETCH(QString, family);
+        QFETCH(QString, status);
+        QFETCH(QList<QByteArray>, requests);
+        QFETCH(bool, loaded);
+        QFETCH(bool, showsFile);
+
+        const InFolder folder;
+        ProgrammeRig rig;
+        BoardProgramme wanted = ProgrammeOf(rig.board);
+        const int repeat = wanted.sessions[2].repeat + 30;
+        wanted.sessions[2].repeat = repeat;
+        QVERIFY(testprogramme::WriteFile(
+            "prog.ini", CProgrammeFile::Format({family, QStringLiteral("any"), wanted})));
+        before(rig);
+        const QString conf = TextOf(*rig.window, "leConf");
+        rig.board.ClearReceived();
+        {
+            const windowrig::DialogAnswerer answerer(QStringLiteral("prog.ini"));
+            rig.Choose("actionOpenProgramme");
+        }
+
+        QCOMPARE(rig.Status(), status);
+        QCOMPARE(TextOf(*rig.window, "repeat_3") == QString::number(repeat), showsFile);
+        QCOMPARE(TextOf(*rig.window, "leConf"),
+                 loaded ? QDir::current().absoluteFilePath("prog.ini") : conf);
+        QByteArrayList queries;
+        int settings = 0;
+        for (const QByteArray &line : rig.board.ReceivedLines()) {
+            if (line.endsWith("=?\r"))
+                queries << line;
+            else
+                ++settings;
+        }
+        QCOMPARE(queries, requests);
+        QCOMPARE(settings, requests.isEmpty() ? 0 : 10);
+        if (rig.window->findChild<QComboBox *>("cbBoard")->currentIndex() == BoardType::KotaFile) {
+            const QByteArray written = testprogramme::ReadFile("KOTA.txt");
+            rig.Click("pbfilegeneration");
+            QCOMPARE(written, testprogramme::ReadFile("KOTA.txt"));
+        }
+    }
+
+    void saveProgramme_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("edited");
+        QTest::addColumn<QString>("status");
+
+        QTest::newRow("the programme is saved")
+            << "saved.ini" << QStringList() << "Saved the board's programme to saved.ini.";
+        QTest::newRow("the suffix is added")
+            << "saved" << QStringList() << "Saved the board's programme to saved.ini.";
+        QTest::newRow("unsent edits are named")
+            << "saved.ini" << QStringList{"repeat_1", "timepower1_3"}
+            << "Saved the board's programme to saved.ini. Unsent edits on Photo Session 1 are "
+               "not in it. Unsent edits on Photo Session 3 are not in it.";
+        QTest::newRow("a folder that is not there")
+            << "missing/saved.ini" << QStringList() << "Could not save saved.ini: ";
+    }
+
+    // The model's programme goes to the file, without a word to the board.
+    void saveProgramme()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QStringList, edited);
+        QFETCH(QString, status);
+
+        const InFolder folder;
+        ProgrammeRig rig;
+        for (const QString &edit : edited)
+            Find<QLineEdit>(*rig.window, edit)->setText(QStringLiteral("77"));
+        {
+            const windowrig::DialogAnswerer answerer(typed);
+            rig.Choose("actionSaveProgramme");
+        }
+
+        QVERIFY2(rig.Status().startsWith(status), qPrintable(rig.Status()));
+        QCOMPARE(rig.board.ReceivedLines(), QList<QByteArray>());
+        CProgrammeFile::Contents saved;
+        QString message;
+        QCOMPARE(CProgrammeFile::Open("saved.ini", BoardProgramme(), &saved, &message),
+                 !typed.startsWith("missing"));
+        if (message.isEmpty())
+            QVERIFY(CProgrammeFile::Compare(saved.family, ProgrammeOf(rig.board), saved.programme)
+                        .isEmpty());
     }
 
 protected:

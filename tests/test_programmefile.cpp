@@ -17,6 +17,8 @@
 // with the board.
 
 using testprogramme::At;
+using testprogramme::Edited;
+using testprogramme::Edits;
 using testprogramme::ReadFile;
 using testprogramme::WriteFile;
 using testprogramme::WriteInto;
@@ -61,25 +63,6 @@ BoardProgramme Golden()
     return p;
 }
 
-// The file with one key's line given this value, or without that line for a null value.
-QByteArray Edited(const QByteArray &file, const QString &path, const QByteArray &value)
-{
-    const QByteArray key = '\n' + path.section('/', 1).toUtf8() + '=';
-    const int start = file.indexOf(key, file.indexOf('[' + path.section('/', 0, 0).toUtf8() + ']'));
-    const int end = file.indexOf('\n', start + 1);
-    return file.left(start + 1) + (value.isNull() ? QByteArray() : key.mid(1) + value + '\n') +
-           file.mid(end + 1);
-}
-
-using Edits = QVector<QPair<QString, QByteArray>>;
-
-QByteArray Edited(QByteArray file, const Edits &edits)
-{
-    for (const auto &edit : edits)
-        file = Edited(file, edit.first, edit.second);
-    return file;
-}
-
 // Every write to a regular file beyond `bytes` fails while it lives, as on a full disk.
 class FileSizeLimit
 {
@@ -109,7 +92,7 @@ using Change = std::function<void(Contents &)>;
 
 } // namespace
 
-Q_DECLARE_METATYPE(Edits)
+Q_DECLARE_METATYPE(testprogramme::Edits)
 Q_DECLARE_METATYPE(Change)
 
 class TestProgrammeFile : public QObject
