@@ -78,7 +78,8 @@ struct Figures
     bool ok = true;
 };
 
-// Runs `setUp` unmeasured and `measured` timed, `runs` times; keeps the median run.
+// Runs `setUp` unmeasured and `measured` timed, `runs` times; keeps the median run, with the CPU
+// share of all runs.
 Figures Measure(CBoardProcess &board, int runs, const std::function<void(CBoardSettings &)> &setUp,
                 const std::function<bool(CBoardSettings &)> &measured)
 {
@@ -106,9 +107,19 @@ Figures Measure(CBoardProcess &board, int runs, const std::function<void(CBoardS
         }
         all << f;
     }
+    // The CPU share of a single run of a second or two swings with what else the machine does;
+    // over all runs together it is steadier.
+    double cpuMs = 0;
+    double wallMs = 0;
+    for (const Figures &f : all) {
+        cpuMs += f.cpuMs;
+        wallMs += f.wallMs;
+    }
     std::sort(all.begin(), all.end(),
               [](const Figures &a, const Figures &b) { return a.wallMs < b.wallMs; });
-    return all[all.size() / 2];
+    Figures median = all[all.size() / 2];
+    median.cpuMs = median.wallMs * cpuMs / wallMs;
+    return median;
 }
 
 // Ratio and CPU share mean something only where the line is involved; a command file is

@@ -281,8 +281,9 @@ bool CAdvCmd::WaitForData(int ms)
             return false;
         if (m_port.waitForReadyRead(int(std::min<qint64>(left, kSliceMs))))
             return true;
-        // A slice without data leaves a timeout; anything else but no error means the line is
-        // gone. Errors are not cleared before each slice: that costs as much as the wait itself.
+        // A slice without data leaves a timeout; any other error means the line is gone. Errors
+        // are not cleared before each slice: for bytes that come one at a time, that would cost
+        // more than the wait itself.
         const QSerialPort::SerialPortError error = m_port.error();
         if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError)
             return false;

@@ -101,7 +101,6 @@ CActionFeedback::~CActionFeedback()
     if (m_bar) {
         m_bar->setRange(m_barMinimum, m_barMaximum);
         m_bar->setValue(0);
-        m_bar->repaint();
     }
     QApplication::restoreOverrideCursor();
     Report();
@@ -122,8 +121,8 @@ void CActionFeedback::Step()
 {
     if (!m_bar || m_done >= m_steps)
         return;
+    // The bar repaints itself at once whenever the change shows.
     m_bar->setValue(++m_done);
-    m_bar->repaint();
 }
 
 void CActionFeedback::SetOutcome(const QString &message)
