@@ -12,7 +12,6 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -194,12 +193,9 @@ void MainWindow::OpenProgramme()
         busy.SetOutcome(tr("%1 loaded; no board is connected, nothing was sent.").arg(name));
         return;
     }
-    const QString commandFile = BoardType::CommandFile(type);
     if (!live) {
-        // Started afresh, so the command file holds exactly this programme.
-        QFile::remove(commandFile);
-        m_settings->SendAll();
-        busy.SetOutcome(tr("%1 written to %2.").arg(name, commandFile));
+        m_settings->SendAllAfresh();
+        busy.SetOutcome(tr("%1 written to %2.").arg(name, BoardType::CommandFile(type)));
         return;
     }
     m_settings->SendAll();

@@ -3,6 +3,8 @@
 #include "device/BoardType.h"
 #include "device/IniImport.h"
 
+#include <QFile>
+
 namespace {
 // What a reset leaves in the session times: midnight, as a time of day.
 QDateTime ResetTime()
@@ -205,6 +207,14 @@ bool CBoardSettings::SendAll()
     m_link->SetCOutput(m_outputTimings);
     m_link->SetWake(m_sessions);
     return m_link->SetCInput(m_inputTriggers);
+}
+
+bool CBoardSettings::SendAllAfresh()
+{
+    const QString file = BoardType::CommandFile(m_boardType);
+    if (!file.isEmpty())
+        QFile::remove(file);
+    return SendAll();
 }
 
 void CBoardSettings::Reset()

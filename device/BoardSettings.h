@@ -68,6 +68,9 @@ public:
     bool GetDigitalInput(int n, QString *out);
 
     bool SendAll();
+    // SendAll() with the command file of a file mode started afresh, so that it holds this
+    // programme alone.
+    bool SendAllAfresh();
     // Lines these setting commands, or the whole programme of SendAll(), emit now.
     int LinesOf(std::initializer_list<CAdvCmd::Setting> settings) const;
     int SendAllLines() const;

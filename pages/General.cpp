@@ -10,7 +10,6 @@
 #include <QCoreApplication>
 #include <QDateEdit>
 #include <QDateTime>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,9 +122,7 @@ void CGeneral::FileGeneration()
         return;
     }
     const CActionFeedback busy(m_form, m_settings, m_settings->SendAllLines());
-    if (!file.isEmpty())
-        QFile::remove(file);
-    m_settings->SendAll();
+    m_settings->SendAllAfresh();
 }
 
 void CGeneral::SetConfiguration()
