@@ -110,7 +110,7 @@ void CCommandLine::UsePort(const QCommandLineParser &parser)
     if (!parser.isSet(QLatin1String(kPort)))
         return;
     const QString port = PortName(parser.value(QLatin1String(kPort)));
-    CAdvCmd::SetPortDiscovery([port] { return QStringList{port}; });
+    CAdvCmd::SetDefaultPortDiscovery([port] { return QStringList{port}; });
 }
 
 int CCommandLine::Run(const QStringList &arguments)
@@ -196,11 +196,12 @@ int CCommandLine::Execute()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     // Ctrl+C acts between two slices of a wait, or once the line being written has ended.
-    CAdvCmd::SetWaitSlice([this] {
+    CAdvCmd &link = m_settings.Link();
+    link.SetWaitSlice([this] {
         if (g_interrupted && !m_writing)
             Interrupted();
     });
-    CAdvCmd::SetLineObserver([this](const QByteArray &) {
+    link.SetLineObserver([this](const QByteArray &) {
         if (m_writing)
             Progress(Tr("Writing line %1 of %2 to the board on %3")
                          .arg(++m_linesWritten)
@@ -222,8 +223,8 @@ int CCommandLine::Execute()
         status = Compare();
         break;
     }
-    CAdvCmd::SetWaitSlice({});
-    CAdvCmd::SetLineObserver({});
+    link.SetWaitSlice({});
+    link.SetLineObserver({});
     return status;
 }
 

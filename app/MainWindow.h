@@ -27,6 +27,9 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // The settings model and its link, for the tools and tests that watch the board.
+    CBoardSettings &Settings() { return *m_settings; }
+
 public slots:
     // Shows the administrator pages at tab indices 5 to 8.
     void Admin();

@@ -155,7 +155,7 @@ int main(int argc, char *argv[])
     if (runsAt > 0 && runsAt + 1 < args.size())
         runs = std::max(1, args[runsAt + 1].toInt());
 
-    CAdvCmd::SetPortDiscovery([&board] { return QStringList{board.PortName()}; });
+    CAdvCmd::SetDefaultPortDiscovery([&board] { return QStringList{board.PortName()}; });
     QTemporaryDir commandFiles; // file modes write their command files here
     QDir::setCurrent(commandFiles.path());
 

@@ -17,11 +17,12 @@ int main(int argc, char *argv[])
     CSimulatedBoard board(BoardType::LumivorV1);
     board.SetPacing(true); // as slow as a real 9600-baud line
     if (!board.Start()) {
-        std::fprintf(stderr, "lumivor-demo: cannot open a pseudo-terminal for the simulated board\n");
+        std::fprintf(stderr,
+                     "lumivor-demo: cannot open a pseudo-terminal for the simulated board\n");
         return 1;
     }
     // The only port the demo scans is the simulated board's.
-    CAdvCmd::SetPortDiscovery([&board] { return QStringList{board.PortName()}; });
+    CAdvCmd::SetDefaultPortDiscovery([&board] { return QStringList{board.PortName()}; });
 
     MainWindow window;
     window.show();

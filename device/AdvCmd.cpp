@@ -44,34 +44,12 @@ constexpr char kCommandPrefix[] = "ADV#";
 // as the files boards are already loaded with.
 constexpr char kFileLineEnd[] = "\r\n";
 
-CAdvCmd::PortDiscovery &Discovery()
+// The discovery of the links that have none of their own: set once, before they scan, by the
+// program that runs them (the demo, a port named on the command line, a test).
+CAdvCmd::PortDiscovery &DefaultDiscovery()
 {
     static CAdvCmd::PortDiscovery discovery;
     return discovery;
-}
-
-CAdvCmd::AccessCheck &Access()
-{
-    static CAdvCmd::AccessCheck check;
-    return check;
-}
-
-CAdvCmd::LineObserver &Observer()
-{
-    static CAdvCmd::LineObserver observer;
-    return observer;
-}
-
-CAdvCmd::WaitSlice &Slice()
-{
-    static CAdvCmd::WaitSlice slice;
-    return slice;
-}
-
-void Observe(const QByteArray &line)
-{
-    if (Observer())
-        Observer()(line);
 }
 
 // The device file of a port name, as the serial port itself derives it.
@@ -158,24 +136,56 @@ CAdvCmd::~CAdvCmd() = default;
 
 void CAdvCmd::SetPortDiscovery(PortDiscovery discovery)
 {
-    Discovery() = std::move(discovery);
+    m_discovery = std::move(discovery);
+}
+
+void CAdvCmd::SetDefaultPortDiscovery(PortDiscovery discovery)
+{
+    DefaultDiscovery() = std::move(discovery);
 }
 
 void CAdvCmd::SetAccessCheck(AccessCheck check)
 {
-    Access() = std::move(check);
+    m_accessCheck = std::move(check);
 }
 
 CAdvCmd::LineObserver CAdvCmd::SetLineObserver(LineObserver observer)
 {
-    std::swap(Observer(), observer);
+    std::swap(m_lineObserver, observer);
     return observer;
 }
 
 CAdvCmd::WaitSlice CAdvCmd::SetWaitSlice(WaitSlice slice)
 {
-    std::swap(Slice(), slice);
+    std::swap(m_waitSlice, slice);
     return slice;
+}
+
+CAdvCmd::TrafficObserver CAdvCmd::SetTrafficObserver(TrafficObserver observer)
+{
+    std::swap(m_trafficObserver, observer);
+    return observer;
+}
+
+void CAdvCmd::Observe(const QByteArray &line) const
+{
+    if (m_lineObserver)
+        m_lineObserver(line);
+}
+
+void CAdvCmd::Write(const QByteArray &bytes)
+{
+    m_port.write(bytes);
+    if (m_trafficObserver)
+        m_trafficObserver(Direction::Sent, bytes);
+}
+
+QByteArray CAdvCmd::ReadAll()
+{
+    const QByteArray bytes = m_port.readAll();
+    if (m_trafficObserver && !bytes.isEmpty())
+        m_trafficObserver(Direction::Received, bytes);
+    return bytes;
 }
 
 void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
@@ -197,7 +207,8 @@ bool CAdvCmd::OpenPort(QString *portName)
 {
     if (m_connected)
         ClosePort();
-    QStringList names = Discovery() ? Discovery()() : AvailablePortNames();
+    const PortDiscovery &discovery = m_discovery ? m_discovery : DefaultDiscovery();
+    QStringList names = discovery ? discovery() : AvailablePortNames();
     // The port on which the board answered last is tried first while it is still listed.
     if (!m_portName.isEmpty() && names.removeAll(m_portName) > 0)
         names.prepend(m_portName);
@@ -237,7 +248,7 @@ bool CAdvCmd::TryHandshake(const QString &name, PortFailure *failure)
         QByteArray reply;
         // What arrives before the handshake stays in the buffer and counts as part of the reply.
         if (WaitQuiet()) {
-            m_port.write(kHandshake);
+            Write(kHandshake);
             m_port.flush();
             if (WaitForData(kFirstReplyMs) && Collect(kGapMs, &reply) && reply.contains(kSuccess))
                 return true;
@@ -254,7 +265,7 @@ CAdvCmd::PortFailure CAdvCmd::OpenFailure() const
     switch (m_port.error()) {
     case QSerialPort::PermissionError: {
         const QString path = DevicePath(m_port.portName());
-        const bool mayUse = Access() ? Access()(path) : MayReadWrite(path);
+        const bool mayUse = m_accessCheck ? m_accessCheck(path) : MayReadWrite(path);
         return mayUse ? PortFailure::InUse : PortFailure::PermissionDenied;
     }
     case QSerialPort::UnsupportedOperationError:
@@ -294,9 +305,9 @@ bool CAdvCmd::WaitForData(int ms)
 // for each of them.
 void CAdvCmd::RunWaitSlice()
 {
-    if (!Slice() || (m_sinceSlice.isValid() && m_sinceSlice.elapsed() < kSliceMs))
+    if (!m_waitSlice || (m_sinceSlice.isValid() && m_sinceSlice.elapsed() < kSliceMs))
         return;
-    Slice()();
+    m_waitSlice();
     m_sinceSlice.start();
 }
 
@@ -315,9 +326,9 @@ bool CAdvCmd::Collect(int gapMs, QByteArray *reply)
 {
     QElapsedTimer elapsed;
     elapsed.start();
-    reply->append(m_port.readAll());
+    reply->append(ReadAll());
     while (WaitForData(gapMs)) {
-        reply->append(m_port.readAll());
+        reply->append(ReadAll());
         if (elapsed.elapsed() > kCollectLimitMs)
             return false;
     }
@@ -331,7 +342,7 @@ bool CAdvCmd::Emit(const QByteArray &line)
     WaitQuiet();
     // The line leaves in the written-bytes wait; nothing may handle the port's events before it,
     // or its notifier would write the line and the wait would find nothing left to write.
-    m_port.write(line);
+    Write(line);
     if (!m_port.waitForBytesWritten(kBytesWrittenMs) || !WaitForData(kFirstReplyMs))
         return false;
     QByteArray dropped;
@@ -346,7 +357,7 @@ bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
     // reply it would pass for another query's answer, so it is dropped. There is no wait for a
     // quiet line: the request leaves at once, not only when the port next waits for writing.
     m_port.clear(QSerialPort::Input);
-    m_port.write(command);
+    Write(command);
     m_port.flush();
     Observe(command);
     if (!WaitForData(kFirstReplyMs))

@@ -29,6 +29,13 @@ public:
     using LineObserver = std::function<void(const QByteArray &line)>;
     // Runs between the slices of every wait on the line.
     using WaitSlice = std::function<void()>;
+    // Sees every byte the link writes to the port and every byte it reads from it, in order.
+    enum class Direction
+    {
+        Sent,
+        Received,
+    };
+    using TrafficObserver = std::function<void(Direction direction, const QByteArray &bytes)>;
 
     // Why a port of the last scan did not give a board.
     enum class PortFailure
@@ -68,16 +75,21 @@ public:
     CAdvCmd(const CAdvCmd &) = delete;
     CAdvCmd &operator=(const CAdvCmd &) = delete;
 
-    // The one seam of the port scan: the tool scans every available serial port; a test or the
-    // demo hands in its own pseudo-terminals instead. An empty function restores the real scan.
-    static void SetPortDiscovery(PortDiscovery discovery);
+    // The one seam of the port scan: the tool scans every available serial port; a test, the
+    // demo or a port named on the command line hands in its own list instead. A link without a
+    // discovery of its own uses the process's default, set before the links that use it scan; an
+    // empty function restores the real list.
+    void SetPortDiscovery(PortDiscovery discovery);
+    static void SetDefaultPortDiscovery(PortDiscovery discovery);
     // Seam of the rights check that tells a denied port from one in use; an empty function
     // restores the check of the device file's rights.
-    static void SetAccessCheck(AccessCheck check);
+    void SetAccessCheck(AccessCheck check);
     // Installs the observer of every line written and returns the one it replaces.
-    static LineObserver SetLineObserver(LineObserver observer);
+    LineObserver SetLineObserver(LineObserver observer);
     // Installs the handler run between the slices of every wait and returns the one it replaces.
-    static WaitSlice SetWaitSlice(WaitSlice slice);
+    WaitSlice SetWaitSlice(WaitSlice slice);
+    // Installs the observer of the bytes on the line and returns the one it replaces.
+    TrafficObserver SetTrafficObserver(TrafficObserver observer);
 
     bool OpenPort(QString *portName);
     // Closes the port; the link is not connected any more.
@@ -160,6 +172,16 @@ private:
     int Inputs() const { return std::min(m_inputCount, kMaxInputs); }
     bool Emit(const QByteArray &line);
     void AppendToCommandFile(const QByteArray &line);
+    void Observe(const QByteArray &line) const;
+    // Writes to the port and reads everything it holds, for the traffic observer to see.
+    void Write(const QByteArray &bytes);
+    QByteArray ReadAll();
+
+    PortDiscovery m_discovery;
+    AccessCheck m_accessCheck;
+    LineObserver m_lineObserver;
+    WaitSlice m_waitSlice;
+    TrafficObserver m_trafficObserver;
 
     int m_inputCount = 0;
     int m_powerCount = 0;

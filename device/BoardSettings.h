@@ -81,8 +81,9 @@ public:
     // programme's keys; a bad file must never wipe the programme.
     bool LoadIni(const QString &path);
 
-    // The link, for the tests and tools that watch it.
+    // The link, for the actions, tools and tests that watch it or set its hooks.
     const CAdvCmd &Link() const { return *m_link; }
+    CAdvCmd &Link() { return *m_link; }
 
 private:
     QString m_portName;

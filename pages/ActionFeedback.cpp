@@ -45,8 +45,8 @@ bool IsInput(QEvent::Type type)
 
 } // namespace
 
-CActionFeedback::CActionFeedback(QProgressBar *bar, QStatusBar *status,
-                                 const CBoardSettings *settings, int steps, StepBy by)
+CActionFeedback::CActionFeedback(QProgressBar *bar, QStatusBar *status, CBoardSettings *settings,
+                                 int steps, StepBy by)
     : m_role(g_running ? (g_inWait ? Role::Refused : Role::Nested) : Role::Outer),
       m_settings(settings)
 {
@@ -73,18 +73,18 @@ CActionFeedback::CActionFeedback(QProgressBar *bar, QStatusBar *status,
     if (m_status)
         m_status->clearMessage();
     // The observer is chained, so whoever watched the link before still sees every line.
-    m_previousObserver = CAdvCmd::SetLineObserver([this, by](const QByteArray &line) {
+    m_previousObserver = settings->Link().SetLineObserver([this, by](const QByteArray &line) {
         if (by == StepBy::Line)
             Step();
         if (m_previousObserver)
             m_previousObserver(line);
     });
     qApp->installEventFilter(this);
-    m_previousSlice = CAdvCmd::SetWaitSlice(&CActionFeedback::HandleEvents);
+    m_previousSlice = settings->Link().SetWaitSlice(&CActionFeedback::HandleEvents);
 }
 
-CActionFeedback::CActionFeedback(const MainWindowForm *form, const CBoardSettings *settings,
-                                 int steps, StepBy by)
+CActionFeedback::CActionFeedback(const MainWindowForm *form, CBoardSettings *settings, int steps,
+                                 StepBy by)
     : CActionFeedback(form->progressBar, form->statusBar, settings, steps, by)
 {
 }
@@ -95,9 +95,9 @@ CActionFeedback::~CActionFeedback()
         return;
     // Input that arrived, or that Qt set aside, while the action ran is dropped with the rest.
     HandleEvents();
-    CAdvCmd::SetWaitSlice(m_previousSlice);
+    m_settings->Link().SetWaitSlice(m_previousSlice);
     qApp->removeEventFilter(this);
-    CAdvCmd::SetLineObserver(m_previousObserver);
+    m_settings->Link().SetLineObserver(m_previousObserver);
     if (m_bar) {
         m_bar->setRange(m_barMinimum, m_barMaximum);
         m_bar->setValue(0);

@@ -34,10 +34,10 @@ public:
         Call, // each call of Step()
     };
 
-    CActionFeedback(QProgressBar *bar, QStatusBar *status, const CBoardSettings *settings,
-                    int steps, StepBy by = StepBy::Line);
+    CActionFeedback(QProgressBar *bar, QStatusBar *status, CBoardSettings *settings, int steps,
+                    StepBy by = StepBy::Line);
     // The window's own progress bar and status bar.
-    CActionFeedback(const MainWindowForm *form, const CBoardSettings *settings, int steps,
+    CActionFeedback(const MainWindowForm *form, CBoardSettings *settings, int steps,
                     StepBy by = StepBy::Line);
     ~CActionFeedback() override;
     CActionFeedback(const CActionFeedback &) = delete;
@@ -70,7 +70,7 @@ private:
     Role m_role;
     QProgressBar *m_bar = nullptr;
     QStatusBar *m_status = nullptr;
-    const CBoardSettings *m_settings;
+    CBoardSettings *m_settings;
     int m_steps = 0;
     int m_done = 0;
     int m_barMinimum = 0;

@@ -26,7 +26,7 @@ constexpr int kBoundMs = 5000;
 // The link scans these ports only, in this order: never the machine's own serial ports.
 inline void ScanOnly(const QStringList &ports)
 {
-    CAdvCmd::SetPortDiscovery([ports] { return ports; });
+    CAdvCmd::SetDefaultPortDiscovery([ports] { return ports; });
 }
 
 // Lines the board received since Start() or ClearReceived(), CR included.

@@ -50,10 +50,10 @@ constexpr int kSettleMs = 20;
 
 // Runs `during` in the action under way, once the link has written its `line`-th line from now
 // on.
-void AtLine(int line, const std::function<void()> &during)
+void AtLine(Rig &rig, int line, const std::function<void()> &during)
 {
     auto written = std::make_shared<int>(0);
-    CAdvCmd::SetLineObserver([=](const QByteArray &) {
+    rig.window->Settings().Link().SetLineObserver([=](const QByteArray &) {
         if (++*written == line)
             during();
     });
@@ -88,8 +88,6 @@ class TestActionFeedback : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(windowrig::SetUp(m_folder)); }
-
-    void cleanup() { CAdvCmd::SetLineObserver({}); }
 
     void waitCursorThroughout_data()
     {
@@ -144,7 +142,7 @@ private slots:
         Rig rig(BoardType::LumivorV1, fault);
         int lines = 0;
         QStringList notWaiting;
-        CAdvCmd::SetLineObserver([&](const QByteArray &line) {
+        rig.window->Settings().Link().SetLineObserver([&](const QByteArray &line) {
             ++lines;
             const QCursor *cursor = QApplication::overrideCursor();
             if (!cursor || cursor->shape() != Qt::WaitCursor)
@@ -223,7 +221,7 @@ private slots:
         if (blockedAfter == 0)
             QVERIFY(QDir().mkdir(file));
         int lines = 0;
-        CAdvCmd::SetLineObserver([&](const QByteArray &) {
+        rig.window->Settings().Link().SetLineObserver([&](const QByteArray &) {
             if (++lines == blockedAfter)
                 QVERIFY(block());
         });
@@ -243,7 +241,7 @@ private slots:
         m_board = &rig.board;
         m_linesAt.clear();
         label->installEventFilter(this);
-        AtLine(1, [&] {
+        AtLine(rig, 1, [&] {
             QTimer::singleShot(0, [&] { linesAtTimer = rig.board.ReceivedLines().size(); });
             QCoreApplication::postEvent(label, new QEvent(QEvent::User));
             label->update();
@@ -299,7 +297,7 @@ private slots:
         const QString conf = rig.Find<QLineEdit>("leConf")->text();
         const int type = rig.Find<QComboBox>("cbBoard")->currentIndex();
         rig.board.ClearReceived();
-        AtLine(line, [&] { input(rig); });
+        AtLine(rig, line, [&] { input(rig); });
 
         rig.Click("pbSetDateTime");
         QTest::qWait(kSettleMs);
@@ -331,7 +329,7 @@ private slots:
         Rig rig;
         rig.board.ClearReceived();
         bool dialogShown = false;
-        AtLine(1, [&] {
+        AtLine(rig, 1, [&] {
             QTimer::singleShot(0, [&] { start(rig); });
             // A dialog opened by mistake is told and closed, so that the test goes on.
             QTimer::singleShot(kSettleMs, [&] {
@@ -360,7 +358,7 @@ private slots:
         Rig rig;
         rig.board.ClearReceived();
         bool visibleAfterClose = false;
-        AtLine(1, [&] {
+        AtLine(rig, 1, [&] {
             QCoreApplication::postEvent(rig.window->windowHandle(), new QCloseEvent);
             QTimer::singleShot(0, [&] { visibleAfterClose = rig.window->isVisible(); });
         });

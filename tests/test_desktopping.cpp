@@ -371,7 +371,7 @@ private slots:
 
         rig.board.ClearReceived();
         std::optional<Clock::time_point> firstLine;
-        CAdvCmd::SetLineObserver([&firstLine](const QByteArray &) {
+        rig.window->Settings().Link().SetLineObserver([&firstLine](const QByteArray &) {
             if (!firstLine)
                 firstLine = Clock::now();
         });
@@ -381,7 +381,7 @@ private slots:
             rig.Click("pbSetConfiguration");
         }
         const Clock::time_point writtenOut = Clock::now();
-        CAdvCmd::SetLineObserver({});
+        rig.window->Settings().Link().SetLineObserver({});
         // Answers held up by a blocked window come in once it runs its event loop again; the
         // figures name those that never do.
         static_cast<void>(

@@ -264,7 +264,7 @@ struct Rig
     // The window's scan finds these ports only, in this order.
     static void Scan(const QStringList &ports)
     {
-        CAdvCmd::SetPortDiscovery([ports] { return ports; });
+        CAdvCmd::SetDefaultPortDiscovery([ports] { return ports; });
     }
 
     bool Open()
@@ -409,7 +409,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_previousDir = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir.path()));
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
         // The raw replies, 64 KiB lines among them, stay out of the test log.
         linkbench::QuietDebugOutput();
     }
@@ -422,7 +422,7 @@ private slots:
         QDir::current().rmdir(QStringLiteral("KOTA.txt"));
         QFile::remove(QStringLiteral("KOTA.txt"));
         m_watch = std::make_unique<DialogWatch>();
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
     }
 
     // No case may raise a dialog the tool does not own.
@@ -430,7 +430,7 @@ private slots:
     {
         const QStringList unexpected = m_watch->unexpected;
         m_watch.reset();
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
         QCOMPARE(unexpected, QStringList());
     }
 

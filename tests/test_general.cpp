@@ -182,9 +182,9 @@ struct Rig
             if (!board->Start())
                 return false;
             const QString port = board->PortName();
-            CAdvCmd::SetPortDiscovery([port] { return QStringList{port}; });
+            CAdvCmd::SetDefaultPortDiscovery([port] { return QStringList{port}; });
         } else {
-            CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+            CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
         }
         window = std::make_unique<MainWindow>();
         window->show();
@@ -363,7 +363,7 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_previousDir = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir.path()));
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
         // The date edit takes its display format from the locale: the same on every machine.
         QLocale::setDefault(QLocale::c());
     }
@@ -378,7 +378,7 @@ private slots:
 
     void cleanup()
     {
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
     }
 
     void connectionStatus_data()

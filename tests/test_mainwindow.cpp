@@ -98,7 +98,7 @@ void Click(const QWidget &window, const QString &name)
 void Discover(const CSimulatedBoard &board)
 {
     const QString port = board.PortName();
-    CAdvCmd::SetPortDiscovery([port] { return QStringList{port}; });
+    CAdvCmd::SetDefaultPortDiscovery([port] { return QStringList{port}; });
 }
 
 using testprogramme::At;
@@ -261,14 +261,13 @@ private slots:
     // The window looks for a board when it starts: it must find none.
     void initTestCase()
     {
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
     }
 
     // A test that found a board must not leave its port to the next one.
     void cleanup()
     {
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
-        CAdvCmd::SetLineObserver({});
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
     }
 
     // The window is on screen, under the wait cursor, before the start-up connection looks for
@@ -281,9 +280,12 @@ private slots:
         m_board = &board;
         qApp->installEventFilter(this);
         bool visibleDuringReadOut = false;
-        CAdvCmd::SetLineObserver([&](const QByteArray &line) {
-            if (line != "ADV#VERSION\r")
+        // The start-up connection handles the window's events in its waits, this timer's too.
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (!board.ReceivedLines().contains("ADV#VERSION\r"))
                 return;
+            closer.stop();
             for (QWidget *top : QApplication::topLevelWidgets()) {
                 if (!qobject_cast<QMainWindow *>(top))
                     continue;
@@ -291,6 +293,7 @@ private slots:
                 QCoreApplication::postEvent(top->windowHandle(), new QCloseEvent);
             }
         });
+        closer.start(1);
 
         MainWindow window;
         qApp->removeEventFilter(this);
@@ -668,7 +671,7 @@ private slots:
         QVERIFY(getDateTime->isHidden());
 
         if (!boardStays)
-            CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+            CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
         if (!silentFrom.isEmpty())
             board.SetFault(CSimulatedBoard::Fault::Silent, silentFrom);
         Click(window, "pbConnect");

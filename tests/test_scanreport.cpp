@@ -40,9 +40,10 @@ CAdvCmd::PortOutcome Failed(const QString &name, Failure failure)
     return {name, "/dev/" + name, failure, QString(), false};
 }
 
-QString ScanMessage()
+QString ScanMessage(const CAdvCmd::AccessCheck &access = {})
 {
     CAdvCmd link;
+    link.SetAccessCheck(access);
     QString name;
     if (link.OpenPort(&name))
         return QStringLiteral("board found on ") + name;
@@ -86,8 +87,6 @@ private slots:
         ScanOnly({});
         QuietDebugOutput();
     }
-
-    void cleanup() { CAdvCmd::SetAccessCheck({}); }
 
     void message_data()
     {
@@ -161,10 +160,11 @@ private slots:
         QVERIFY(board.Start());
         QString port = board.PortName();
         QSerialPort holder(port);
+        CAdvCmd::AccessCheck access;
         switch (setup) {
         case Setup::HeldDenied:
             // Root may open any device: only the rights check can say no here.
-            CAdvCmd::SetAccessCheck([](const QString &) { return false; });
+            access = [](const QString &) { return false; };
             QVERIFY(SetOwner(port, GroupId("dialout"), 0660));
             Q_FALLTHROUGH();
         case Setup::Held:
@@ -182,7 +182,7 @@ private slots:
         }
         ScanOnly(setup == Setup::NoPort ? QStringList{} : QStringList{port});
 
-        QCOMPARE(ScanMessage(), setup == Setup::NoPort ? message : message.arg(port));
+        QCOMPARE(ScanMessage(access), setup == Setup::NoPort ? message : message.arg(port));
     }
 
     // After a scan that found the board, nothing is left to tell.

@@ -213,7 +213,7 @@ struct Window
         if (!board->Start())
             return false;
         const QString port = board->PortName();
-        CAdvCmd::SetPortDiscovery([port] { return QStringList{port}; });
+        CAdvCmd::SetDefaultPortDiscovery([port] { return QStringList{port}; });
         if (!settings.ConnectBoard())
             return false;
         settings.SetBoardType(type);
@@ -304,7 +304,7 @@ private slots:
     void initTestCase()
     {
         // No test may ever scan the machine's own serial ports.
-        CAdvCmd::SetPortDiscovery([] { return QStringList(); });
+        CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
     }
 
     void triggerFollowsModel_data()
