@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "app/ActionGate.h"
+#include "app/TerminationSignals.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 #include "device/ProgrammeFile.h"
@@ -62,8 +64,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWi
     connect(m_form->actionSaveProgramme, &QAction::triggered, this, &MainWindow::SaveProgramme);
     connect(m_form->actionQuit, &QAction::triggered, this, &QWidget::close);
 
-    // 4. The board settings model with its link, then the chart under the tabs.
+    // 4. The board settings model with its link and the gate its actions start through, the
+    // close requests of SIGTERM and SIGHUP, then the chart under the tabs.
     m_settings = std::make_unique<CBoardSettings>();
+    m_gate = new CActionGate(this, &m_settings->Link());
+    new CTerminationSignals(this);
     m_chartArea = new QScrollArea;
     m_chart = new CCurve(m_settings.get(), nullptr);
     m_chart->setParent(m_form->centralWidget);
@@ -81,18 +86,19 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWi
 
     // 5. The page controllers: General, the four photo sessions (each wired to General before
     // the next is made), then the administrator pages.
-    m_general = new CGeneral(m_form, m_settings.get(), this);
+    m_general = new CGeneral(m_form, m_settings.get(), m_gate, this);
     for (int index = 0; index < kSessionPages; ++index) {
-        CWake *wake = new CWake(index, m_form, m_settings.get(), m_chart, this);
+        CWake *wake = new CWake(index, m_form, m_settings.get(), m_chart, m_gate, this);
         wake->Init();
         connect(m_general, SIGNAL(sInitAff(bool)), wake, SLOT(InitAff(bool)));
         m_wakes[size_t(index)] = wake;
     }
-    m_superUser = new CSuperUser(m_form, m_settings.get(), this);
+    m_superUser = new CSuperUser(m_form, m_settings.get(), m_gate, this);
     m_superUser->Init();
 
     // 6. The window first, then the search for a board, under the wait cursor from the start.
-    CActionFeedback busy(m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
+    const auto action = m_gate->Start();
+    CActionFeedback busy(*action, m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
                          CActionFeedback::StepBy::Call);
     show();
     RunConnection(&busy);
@@ -105,7 +111,8 @@ MainWindow::~MainWindow()
 
 void MainWindow::Admin()
 {
-    if (!CActionFeedback::MayStart())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
     for (int i = 0; i < Form::kAdminTabCount; ++i) {
         // A page already shown stays where it is, so choosing "SuperUser" twice adds nothing.
@@ -120,7 +127,8 @@ void MainWindow::Admin()
 
 void MainWindow::Standard()
 {
-    if (!CActionFeedback::MayStart())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
     RemoveAdminTabs();
     for (CWake *wake : m_wakes)
@@ -129,10 +137,12 @@ void MainWindow::Standard()
 
 void MainWindow::Connect()
 {
-    CActionFeedback busy(m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
+    CActionFeedback busy(*action, m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
                          CActionFeedback::StepBy::Call);
-    if (!busy.Refused())
-        RunConnection(&busy);
+    RunConnection(&busy);
 }
 
 void MainWindow::RunConnection(CActionFeedback *busy)
@@ -161,7 +171,8 @@ void MainWindow::RunConnection(CActionFeedback *busy)
 
 void MainWindow::OpenProgramme()
 {
-    if (!CActionFeedback::MayStart())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
     const QString path =
         QFileDialog::getOpenFileName(this, tr("Open Programme"), QString(), tr(kProgrammeFilter));
@@ -169,7 +180,7 @@ void MainWindow::OpenProgramme()
         return;
     const int type = m_settings->GetBoardType();
     const bool live = m_settings->IsConnected() && !BoardType::IsFileMode(type);
-    CActionFeedback busy(m_form, m_settings.get(),
+    CActionFeedback busy(*action, m_form, m_settings.get(),
                          m_settings->SendAllLines() + (live ? m_settings->ProgrammeRequests() : 0));
 
     // A file that is not a programme of this family changes nothing and sends nothing.
@@ -199,19 +210,23 @@ void MainWindow::OpenProgramme()
         return;
     }
     m_settings->SendAll();
-    // The pages show what the board reports, whether or not it holds the file.
-    const bool readBack = m_settings->ReadProgramme();
+    // The pages show what the board reports, whether or not it holds the file; a read-back that
+    // stops part-way leaves them on what was sent.
+    BoardProgramme reported = file.programme;
+    if (!m_settings->ReadProgrammeInto(&reported)) {
+        busy.SetOutcome(CProgrammeFile::NoReadBackMessage(path));
+        return;
+    }
+    m_settings->SetProgramme(reported);
     ReloadSessionPages();
-    busy.SetOutcome(readBack
-                        ? CProgrammeFile::CompareMessage(
-                              path, CProgrammeFile::Compare(file.family, m_settings->GetProgramme(),
-                                                            file.programme))
-                        : CProgrammeFile::NoReadBackMessage(path));
+    busy.SetOutcome(CProgrammeFile::CompareMessage(
+        path, CProgrammeFile::Compare(file.family, reported, file.programme)));
 }
 
 void MainWindow::SaveProgramme()
 {
-    if (!CActionFeedback::MayStart())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
     // An instance rather than the static function, which cannot add the default suffix.
     QFileDialog dialog(this, tr("Save Programme"), QString(), tr(kProgrammeFilter));
@@ -221,7 +236,7 @@ void MainWindow::SaveProgramme()
         return;
     const QString path = dialog.selectedFiles().first();
 
-    CActionFeedback busy(m_form, m_settings.get(), 0);
+    CActionFeedback busy(*action, m_form, m_settings.get(), 0);
     const CProgrammeFile::Contents contents{BoardType::Family(m_settings->GetBoardType()),
                                             m_settings->GetVersion(), m_settings->GetProgramme()};
     QString message;

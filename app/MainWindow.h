@@ -7,6 +7,7 @@
 #include "forms/MainWindowForm.h"
 
 class CActionFeedback;
+class CActionGate;
 class CBoardSettings;
 class CCurve;
 class CGeneral;
@@ -18,7 +19,8 @@ class QScrollArea;
 // The program's one window. It builds the form on itself, hosts every other object of the tool
 // and switches between the standard page set (General and the four photo sessions) and the
 // administrator set, which adds the Input, Output, Power and battery pages. It shows itself as
-// soon as it is built and then looks for a board.
+// soon as it is built and then looks for a board. Every action of the window and its pages starts
+// through the window's gate; SIGTERM and SIGHUP close the window as its close button does.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -56,6 +58,7 @@ private:
 
     MainWindowForm *m_form;
     std::unique_ptr<CBoardSettings> m_settings;
+    CActionGate *m_gate = nullptr;
     CGeneral *m_general = nullptr;
     std::array<CWake *, kSessionPages> m_wakes{};
     CSuperUser *m_superUser = nullptr;

@@ -4,8 +4,9 @@
 // type the write-out of the whole programme. Each figure is compared with its protocol floor:
 // the waits the protocol mandates for the exchanges that took place, plus the time the board's
 // bytes spend on the line. The board runs in a child process, so the CPU share is the tool's own.
-// Every measured action runs with the window's progress feedback: the wait cursor and a real
-// progress bar repainted after each step, on the offscreen platform.
+// Every measured action runs as the window runs it: through an action gate, which handles the
+// window's events in the waits, with the wait cursor and a real progress bar repainted after each
+// step, on the offscreen platform.
 //
 // Usage: lumivor-bench [--runs N]
 
@@ -14,12 +15,14 @@
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 
+#include "app/ActionGate.h"
 #include "pages/ActionFeedback.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMainWindow>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -146,6 +149,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
+    QMainWindow window;
     QProgressBar bar;
     QStatusBar status;
     bar.show();
@@ -168,7 +172,9 @@ int main(int argc, char *argv[])
         const Figures f = Measure(
             board, runs, [](CBoardSettings &) {},
             [&](CBoardSettings &s) {
-                CActionFeedback busy(&bar, &status, &s, CBoardSettings::kReadOutSteps,
+                CActionGate gate(&window, &s.Link());
+                const auto action = gate.Start();
+                CActionFeedback busy(*action, &bar, &status, &s, CBoardSettings::kReadOutSteps,
                                      CActionFeedback::StepBy::Call);
                 return s.ConnectBoard() && s.ReadAll([&busy] { busy.Step(); });
             });
@@ -184,7 +190,9 @@ int main(int argc, char *argv[])
                 s.SetBoardType(type);
             },
             [&](CBoardSettings &s) {
-                const CActionFeedback busy(&bar, &status, &s, s.SendAllLines());
+                CActionGate gate(&window, &s.Link());
+                const auto action = gate.Start();
+                const CActionFeedback busy(*action, &bar, &status, &s, s.SendAllLines());
                 return s.SendAll();
             });
         Print("write-out (SendAll)", kTypeNames[type], f);

@@ -53,13 +53,22 @@ bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
 
 bool CBoardSettings::ReadProgramme(const std::function<void()> &stepDone)
 {
+    BoardProgramme programme = GetProgramme();
+    const bool complete = ReadProgrammeInto(&programme, stepDone);
+    SetProgramme(programme);
+    return complete;
+}
+
+bool CBoardSettings::ReadProgrammeInto(BoardProgramme *programme,
+                                       const std::function<void()> &stepDone)
+{
     // Stops at the first query that fails; later groups keep their values.
-    return Step(m_link->GetOutput(&m_outputModes), stepDone) &&
-           Step(m_link->GetPower(&m_powerModes), stepDone) &&
-           Step(m_link->GetWake(&m_sessions), stepDone) &&
-           Step(m_link->GetCOutput(&m_outputTimings), stepDone) &&
-           Step(m_link->GetCPower(&m_powerTimes), stepDone) &&
-           Step(m_link->GetCInput(&m_inputTriggers), stepDone);
+    return Step(m_link->GetOutput(&programme->outputModes), stepDone) &&
+           Step(m_link->GetPower(&programme->powerModes), stepDone) &&
+           Step(m_link->GetWake(&programme->sessions), stepDone) &&
+           Step(m_link->GetCOutput(&programme->outputTimings), stepDone) &&
+           Step(m_link->GetCPower(&programme->powerTimes), stepDone) &&
+           Step(m_link->GetCInput(&programme->inputs), stepDone);
 }
 
 // A query is sent exactly when its setting command emits lines: the link skips a counted one

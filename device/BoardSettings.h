@@ -27,8 +27,11 @@ public:
     // of 0 included.
     bool ReadAll(const std::function<void()> &stepDone = {});
     // The read-out's programme queries alone, for the board type already set: no handshake, no
-    // version. Stops at the first that fails; `stepDone` runs as in ReadAll().
+    // version. Stops at the first that fails, keeping what the queries before it stored;
+    // `stepDone` runs as in ReadAll().
     bool ReadProgramme(const std::function<void()> &stepDone = {});
+    // The same queries into `programme` instead of the model, which they leave as it was.
+    bool ReadProgrammeInto(BoardProgramme *programme, const std::function<void()> &stepDone = {});
     // Requests ReadProgramme() sends now when every query is answered at once: none while the
     // link is down.
     int ProgrammeRequests() const;

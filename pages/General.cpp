@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -33,8 +34,9 @@ QString Tr(const char *text)
 }
 } // namespace
 
-CGeneral::CGeneral(MainWindowForm *form, CBoardSettings *settings, QObject *parent)
-    : QObject(parent), m_form(form), m_settings(settings)
+CGeneral::CGeneral(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
+                   QObject *parent)
+    : QObject(parent), m_form(form), m_settings(settings), m_gate(gate)
 {
 }
 
@@ -70,10 +72,11 @@ void CGeneral::Refresh()
 
 void CGeneral::GetDateTime()
 {
-    // A failed query leaves the text unparsable, and an edit ignores an invalid value.
-    const CActionFeedback busy(m_form, m_settings, 0);
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings, 0);
+    // A failed query leaves the text unparsable, and an edit ignores an invalid value.
     QString text;
     m_settings->GetTime(&text);
     m_form->eTime->setDateTime(QDateTime::fromString(text, kTimeFormat));
@@ -83,10 +86,12 @@ void CGeneral::GetDateTime()
 
 void CGeneral::SetDateTime()
 {
-    const CActionFeedback busy(
-        m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date}));
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(
+        *action, m_form, m_settings,
+        m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date}));
     if (m_form->cDateTimeAutomatic->isChecked()) {
         // One reading of the clock for both, so time and date cannot straddle midnight.
         const QDateTime now = QDateTime::currentDateTime();
@@ -99,6 +104,12 @@ void CGeneral::SetDateTime()
 
 void CGeneral::BoardChange()
 {
+    const auto action = m_gate->Start();
+    if (!action) {
+        const QSignalBlocker blocker(m_form->cbBoard);
+        m_form->cbBoard->setCurrentIndex(m_settings->GetBoardType());
+        return;
+    }
     const int type = m_form->cbBoard->currentIndex();
     m_settings->SetBoardType(type);
     const bool fileMode = BoardType::IsFileMode(type);
@@ -111,7 +122,8 @@ void CGeneral::BoardChange()
 
 void CGeneral::FileGeneration()
 {
-    if (!CActionFeedback::MayStart())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
     const QString file = BoardType::CommandFile(m_settings->GetBoardType());
     // Without a board nothing would be written: keep the user's previous file.
@@ -121,13 +133,14 @@ void CGeneral::FileGeneration()
                                            kStatusMessageMs);
         return;
     }
-    const CActionFeedback busy(m_form, m_settings, m_settings->SendAllLines());
+    const CActionFeedback busy(*action, m_form, m_settings, m_settings->SendAllLines());
     m_settings->SendAllAfresh();
 }
 
 void CGeneral::SetConfiguration()
 {
-    if (!CActionFeedback::MayStart())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
     const QString path = QFileDialog::getOpenFileName(
         nullptr, Tr("Open File"), QCoreApplication::applicationDirPath(), Tr("Ini (*.ini)"));
@@ -140,7 +153,7 @@ void CGeneral::SetConfiguration()
         return;
     }
     {
-        const CActionFeedback busy(m_form, m_settings, m_settings->SendAllLines());
+        const CActionFeedback busy(*action, m_form, m_settings, m_settings->SendAllLines());
         m_settings->SendAll();
     }
     m_form->leConf->setText(path);

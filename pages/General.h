@@ -2,17 +2,19 @@
 
 #include <QObject>
 
+class CActionGate;
 class CBoardSettings;
 class MainWindowForm;
 
 // Controller of the "General" tab and of the strips above the tabs: connection status, version,
-// board type, the board clock, command-file generation and INI import.
+// board type, the board clock, command-file generation and INI import. Its slots start as actions
+// of the window's gate; a board change it refuses leaves the board combo box on the type in use.
 class CGeneral : public QObject
 {
     Q_OBJECT
 
 public:
-    CGeneral(MainWindowForm *form, CBoardSettings *settings, QObject *parent);
+    CGeneral(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate, QObject *parent);
 
     void ShowConnection(bool connected);
     void Refresh();
@@ -31,5 +33,6 @@ public slots:
 private:
     MainWindowForm *m_form;
     CBoardSettings *m_settings;
+    CActionGate *m_gate;
     bool m_wired = false; // the widget connections are made on the first ShowConnection
 };

@@ -37,8 +37,9 @@ std::array<QComboBox *, kMaxOutputs> OutputCombos(const MainWindowForm *form)
 
 } // namespace
 
-CSuperUser::CSuperUser(MainWindowForm *form, CBoardSettings *settings, QObject *parent)
-    : QObject(parent), m_form(form), m_settings(settings), m_owner(parent)
+CSuperUser::CSuperUser(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
+                       QObject *parent)
+    : QObject(parent), m_form(form), m_settings(settings), m_gate(gate), m_owner(parent)
 {
 }
 
@@ -57,9 +58,10 @@ void CSuperUser::Init()
 // Shows each reading as the board sent it, with its unit; a reading that fails empties its field.
 void CSuperUser::GetAnalog()
 {
-    const CActionFeedback busy(m_form, m_settings, 0);
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings, 0);
     const QString volts = QStringLiteral("V");
     const QString degreesCelsius = QString::fromUtf8("\xC2\xB0"
                                                      "C");
@@ -86,9 +88,10 @@ void CSuperUser::GetAnalog()
 // A digital input reads "OFF" when its text holds a 0 anywhere, else "ON"; empty when it fails.
 void CSuperUser::GetDigital()
 {
-    const CActionFeedback busy(m_form, m_settings, 0);
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings, 0);
     QLineEdit *const fields[] = {m_form->edit_inputL1, m_form->edit_inputL2};
     for (int input = 1; input <= 2; ++input) {
         QLineEdit *field = fields[input - 1];
@@ -104,9 +107,11 @@ void CSuperUser::GetDigital()
 
 void CSuperUser::SetOutput()
 {
-    const CActionFeedback busy(m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Output}));
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings,
+                               m_settings->LinesOf({CAdvCmd::Setting::Output}));
     const auto combos = OutputCombos(m_form);
     OutputModes modes{};
     for (size_t n = 0; n < modes.size(); ++n)
@@ -116,9 +121,10 @@ void CSuperUser::SetOutput()
 
 void CSuperUser::GetOutput()
 {
-    const CActionFeedback busy(m_form, m_settings, 0);
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings, 0);
     const auto combos = OutputCombos(m_form);
     const OutputModes modes = m_settings->GetOutputModes();
     for (size_t n = 0; n < modes.size(); ++n)
@@ -127,17 +133,20 @@ void CSuperUser::GetOutput()
 
 void CSuperUser::SetPower()
 {
-    const CActionFeedback busy(m_form, m_settings, m_settings->LinesOf({CAdvCmd::Setting::Power}));
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings,
+                               m_settings->LinesOf({CAdvCmd::Setting::Power}));
     m_settings->SetPowerModes(ModeOfIndex(m_form->cbPower1), ModeOfIndex(m_form->cbPower2));
 }
 
 void CSuperUser::GetPower()
 {
-    const CActionFeedback busy(m_form, m_settings, 0);
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings, 0);
     const PowerModes modes = m_settings->GetPowerModes();
     m_form->cbPower1->setCurrentIndex(IndexOfMode(modes[0]));
     m_form->cbPower2->setCurrentIndex(IndexOfMode(modes[1]));
@@ -146,10 +155,11 @@ void CSuperUser::GetPower()
 // Thresholds in millivolts; a field that is not a base-10 integer is sent as 0.
 void CSuperUser::SetBattery()
 {
-    const CActionFeedback busy(m_form, m_settings,
-                               m_settings->LinesOf({CAdvCmd::Setting::Battery}));
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings,
+                               m_settings->LinesOf({CAdvCmd::Setting::Battery}));
     m_settings->SetBatteryThresholds({m_form->lelowbattery->text().toInt(nullptr, 10),
                                       m_form->lehighbattery->text().toInt(nullptr, 10)});
 }
@@ -157,9 +167,10 @@ void CSuperUser::SetBattery()
 // Asks the board first; without an answer the fields show the pair the model already held.
 void CSuperUser::GetBattery()
 {
-    const CActionFeedback busy(m_form, m_settings, 0);
-    if (busy.Refused())
+    const auto action = m_gate->Start();
+    if (!action)
         return;
+    const CActionFeedback busy(*action, m_form, m_settings, 0);
     const BatteryThresholds pair = m_settings->ReadBatteryThresholds();
     m_form->lelowbattery->setText(QString::number(pair[0], 10));
     m_form->lehighbattery->setText(QString::number(pair[1], 10));

@@ -2,18 +2,20 @@
 
 #include <QObject>
 
+class CActionGate;
 class CBoardSettings;
 class MainWindowForm;
 
 // Controller of the four administrator tabs ("Input", "Output", "Power", "Battery Protected"):
 // each button reads values into its tab's fields or sends the tab's fields through the model.
-// It keeps no state of its own and tracks no edits.
+// It keeps no state of its own and tracks no edits; every slot starts as an action of the
+// window's gate.
 class CSuperUser : public QObject
 {
     Q_OBJECT
 
 public:
-    CSuperUser(MainWindowForm *form, CBoardSettings *settings, QObject *parent);
+    CSuperUser(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate, QObject *parent);
 
     // Connects the eight buttons to their slots.
     void Init();
@@ -31,5 +33,6 @@ public slots:
 private:
     MainWindowForm *m_form;
     CBoardSettings *m_settings;
+    CActionGate *m_gate;
     QObject *m_owner;
 };

@@ -83,9 +83,9 @@ void ConnectBound(Sender *sender, Signal signal, CWake *page, Slot slot)
 } // namespace
 
 CWake::CWake(int index, MainWindowForm *form, CBoardSettings *settings, CCurve *chart,
-             QObject *parent)
-    : QObject(parent), m_form(form), m_settings(settings), m_chart(chart), m_owner(parent),
-      m_index(index)
+             CActionGate *gate, QObject *parent)
+    : QObject(parent), m_form(form), m_settings(settings), m_chart(chart), m_gate(gate),
+      m_owner(parent), m_index(index)
 {
 }
 
@@ -164,6 +164,9 @@ bool CWake::Init()
 
 void CWake::GetInfo()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     GetWake();
     GetCPower();
     GetCOutput();
@@ -171,13 +174,14 @@ void CWake::GetInfo()
 
 void CWake::SetInfo()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     using S = CAdvCmd::Setting;
-    const CActionFeedback busy(m_form, m_settings,
+    const CActionFeedback busy(*action, m_form, m_settings,
                                (m_wakeChanged ? m_settings->LinesOf({S::Wake, S::CInput}) : 0) +
                                    (m_powerChanged ? m_settings->LinesOf({S::CPower}) : 0) +
                                    (m_outputChanged ? m_settings->LinesOf({S::COutput}) : 0));
-    if (busy.Refused())
-        return;
     if (m_wakeChanged)
         SetWake();
     if (m_powerChanged)
@@ -189,6 +193,9 @@ void CWake::SetInfo()
 
 void CWake::GetWake()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     const WakeSession session = m_settings->GetSession(m_index);
     const InputTriggers inputs = m_settings->GetInputTriggers();
     m_loading = true;
@@ -235,9 +242,14 @@ void CWake::GetWake()
 
 void CWake::SetWake()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     WakeSession session = m_settings->GetSession(m_index);
     InputTriggers inputs = m_settings->GetInputTriggers();
     m_loading = true;
+    // An edit made from here on is not in the lines being built, so it stays unsent.
+    m_wakeChanged = false;
 
     if (IsChecked(m_noaction))
         session.mode = kWakeNone;
@@ -269,13 +281,14 @@ void CWake::SetWake()
     m_settings->SetSession(m_index, session);
     // Every save of the trigger group sends the input records too, changed or not.
     m_settings->SetInputTriggers(inputs);
-
-    m_wakeChanged = false;
     m_loading = false;
 }
 
 void CWake::GetCPower()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     const PowerTimes times = m_settings->GetPowerTimes(m_index);
     WriteNumber(m_timepower1, times[0]);
     WriteNumber(m_timepower2, times[1]);
@@ -284,14 +297,20 @@ void CWake::GetCPower()
 
 void CWake::SetCPower()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
+    m_powerChanged = false;
     const PowerTimes stored = m_settings->GetPowerTimes(m_index);
     m_settings->SetPowerTimes(m_index, ReadNumber(m_timepower1, stored[0]),
                               ReadNumber(m_timepower2, stored[1]));
-    m_powerChanged = false;
 }
 
 void CWake::GetCOutput()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     const SessionOutputTimings timings = m_settings->GetOutputTimings(m_index);
     for (size_t k = 0; k < size_t(kMaxOutputs); ++k) {
         WriteNumber(m_outnumber[k], timings.number[k]);
@@ -305,6 +324,10 @@ void CWake::GetCOutput()
 // All six outputs are read and sent, whether or not their tabs are shown.
 void CWake::SetCOutput()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
+    m_outputChanged = false;
     SessionOutputTimings timings = m_settings->GetOutputTimings(m_index);
     for (size_t k = 0; k < size_t(kMaxOutputs); ++k) {
         timings.number[k] = ReadNumber(m_outnumber[k], timings.number[k]);
@@ -313,7 +336,6 @@ void CWake::SetCOutput()
         timings.interval[k] = ReadNumber(m_outinterval[k], timings.interval[k]);
     }
     m_settings->SetOutputTimings(m_index, timings);
-    m_outputChanged = false;
 }
 
 void CWake::OnChange()
@@ -341,17 +363,22 @@ void CWake::OnChangeCOutput()
 
 void CWake::TabChange()
 {
-    // No question while an action waits on the line; the edits stay marked for the next change.
-    if (!CActionFeedback::MayStart() || (!m_wakeChanged && !m_powerChanged && !m_outputChanged))
+    if (!HasUnsentEdits())
         return;
-
-    QApplication::setOverrideCursor(Qt::PointingHandCursor);
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        nullptr, QCoreApplication::translate(kTranslationContext, "Change"),
-        QCoreApplication::translate(kTranslationContext, "Do you want to save the changes?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
-    QApplication::restoreOverrideCursor();
-
+    QMessageBox::StandardButton answer = QMessageBox::NoButton;
+    {
+        // No question while another action runs; the edits stay marked for the next change.
+        const auto action = m_gate->Start();
+        if (!action)
+            return;
+        QApplication::setOverrideCursor(Qt::PointingHandCursor);
+        answer = QMessageBox::question(
+            nullptr, QCoreApplication::translate(kTranslationContext, "Change"),
+            QCoreApplication::translate(kTranslationContext, "Do you want to save the changes?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton);
+        QApplication::restoreOverrideCursor();
+    }
+    // An action of its own, which shows its progress unless it joins one that runs.
     if (answer == QMessageBox::Yes)
         SetInfo();
     else
@@ -360,6 +387,9 @@ void CWake::TabChange()
 
 void CWake::GetStandard()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     for (QWidget *widget : std::initializer_list<QWidget *>{
              m_ltimepower1, m_ltimepower2, m_timepower1, m_timepower2, m_tabWidget1})
         SetShown(widget, false);
@@ -367,6 +397,9 @@ void CWake::GetStandard()
 
 void CWake::GetAdmin()
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     SetShown(m_ltimepower1, true);
     SetShown(m_timepower1, true);
     if (m_settings->GetPowerCount() == kMaxPowers) {
@@ -401,6 +434,9 @@ void CWake::GetAdmin()
 
 void CWake::InitAff(bool bStandard)
 {
+    const auto action = m_gate->Start();
+    if (!action)
+        return;
     GetInfo();
     if (bStandard)
         GetStandard();

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <array>
 
+class CActionGate;
 class CBoardSettings;
 class CCurve;
 class MainWindowForm;
@@ -20,7 +21,9 @@ class QWidget;
 
 // Controller of one "Photo Session" page: copies the session's trigger, power times and output
 // timings between the model and the page's widgets, tracks unsaved edits in three groups, sends
-// the changed groups and switches between the standard and the administrator view.
+// the changed groups and switches between the standard and the administrator view. Its slots
+// start as actions of the window's gate, except those that note an edit: an edit made while a
+// group is sent stays marked as unsent.
 //
 // The page's widgets are found by object name under the owner; a control that is not found
 // exactly once stays unbound (null) and the page works without it.
@@ -30,7 +33,7 @@ class CWake : public QObject
 
 public:
     CWake(int index, MainWindowForm *form, CBoardSettings *settings, CCurve *chart,
-          QObject *parent);
+          CActionGate *gate, QObject *parent);
 
     // Binds the page's controls and connects them; always true.
     bool Init();
@@ -64,6 +67,7 @@ private:
     MainWindowForm *m_form;
     CBoardSettings *m_settings;
     CCurve *m_chart;
+    CActionGate *m_gate;
     QObject *m_owner;
     int m_index;
     bool m_wakeChanged = false;

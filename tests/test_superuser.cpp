@@ -1,3 +1,4 @@
+#include "app/ActionGate.h"
 #include "device/AdvCmd.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
@@ -28,7 +29,8 @@ struct Window
     Window()
     {
         form.Build(&window);
-        (new CSuperUser(&form, &settings, &window))->Init();
+        (new CSuperUser(&form, &settings, new CActionGate(&window, &settings.Link()), &window))
+            ->Init();
         window.show();
     }
 

@@ -1,3 +1,4 @@
+#include "app/ActionGate.h"
 #include "device/AdvCmd.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
@@ -151,8 +152,9 @@ struct Window
         chart = new CCurve(&settings, form.centralWidget);
         if (tamper)
             tamper(&window, &form);
+        auto *gate = new CActionGate(&window, &settings.Link());
         for (int s = 0; s < kSessionCount; ++s) {
-            pages[size_t(s)] = new CWake(s, &form, &settings, chart, &window);
+            pages[size_t(s)] = new CWake(s, &form, &settings, chart, gate, &window);
             pages[size_t(s)]->Init();
         }
         window.show();
