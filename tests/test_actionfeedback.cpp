@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
+#include "pages/Wake.h"
 #include "tests/LinkBench.h"
 #include "tests/WindowRig.h"
 
@@ -12,11 +13,14 @@
 #include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QtTest>
 
+#include <csignal>
 #include <functional>
 
 // What the window shows while an action talks to the board or writes a command file: the wait
@@ -77,8 +81,23 @@ void EditSession(Rig &rig)
     rig.Find<QLineEdit>("repeat_1")->setText(QStringLiteral("5"));
 }
 
+// Runs `send` with the field an edit of the first session page went into.
+using FieldInput = std::function<void(QLineEdit *)>;
+
+QWidget *ShownTopLevel(const char *className)
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (window->isVisible() && window->inherits(className))
+            return window;
+    }
+    return nullptr;
+}
+
+const QString kClosing = QStringLiteral("Closing once the exchange with the board has ended.");
+
 } // namespace
 
+Q_DECLARE_METATYPE(FieldInput)
 Q_DECLARE_METATYPE(Action)
 Q_DECLARE_METATYPE(QList<Action>)
 
@@ -319,6 +338,8 @@ private slots:
         QTest::newRow("the administrator pages") << Action([](Rig &rig) {
             rig.window->findChild<QAction *>(QStringLiteral("actionAdmin"))->trigger();
         });
+        QTest::newRow("a board change to a file mode")
+            << Action([](Rig &rig) { rig.ChooseBoard(BoardType::LumivorV1File); });
     }
 
     // An action started by a timer while another talks to the board does not run at all.
@@ -326,6 +347,8 @@ private slots:
     {
         QFETCH(Action, start);
 
+        const QString file = QStringLiteral("LumivorV1.txt");
+        QFile::remove(file);
         Rig rig;
         rig.board.ClearReceived();
         bool dialogShown = false;
@@ -349,25 +372,114 @@ private slots:
         QCOMPARE(Commands(rig.board), kClockLines);
         QVERIFY(!dialogShown);
         QCOMPARE(rig.Find<QTabWidget>("tabWidget")->count(), 5);
+        QCOMPARE(rig.Find<QComboBox>("cbBoard")->currentIndex(), int(BoardType::LumivorV1));
+        QVERIFY(!QFile::exists(file));
     }
 
-    // Closing the window does not cut the write short: every line reaches the board, then the
-    // window closes, without a question.
+    void editsDuringASave_data()
+    {
+        QTest::addColumn<FieldInput>("send");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("unsent");
+
+        QTest::newRow("an input method's committed text is dropped")
+            << FieldInput([](QLineEdit *field) {
+                   QInputMethodEvent commit;
+                   commit.setCommitString(QStringLiteral("9"));
+                   QCoreApplication::sendEvent(field, &commit);
+               })
+            << "5" << false;
+        QTest::newRow("a dropped text is dropped") << FieldInput([](QLineEdit *field) {
+            QMimeData text;
+            text.setText(QStringLiteral("7"));
+            const QPoint at = field->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent drop(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(field, &enter);
+            QCoreApplication::sendEvent(field, &drop);
+        }) << "5" << false;
+        QTest::newRow("no context menu opens") << FieldInput([](QLineEdit *field) {
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, field->rect().center());
+            QCoreApplication::sendEvent(field, &menu);
+        }) << "5" << false;
+        QTest::newRow("a value changed after its line was built stays unsent")
+            << FieldInput([](QLineEdit *field) { field->setText(QStringLiteral("59")); }) << "59"
+            << true;
+    }
+
+    // What reaches a field of the page being saved leaves the field and its unsent mark telling
+    // the truth: the board holds what was built into the line.
+    void editsDuringASave()
+    {
+        QFETCH(FieldInput, send);
+        QFETCH(QString, shown);
+        QFETCH(bool, unsent);
+
+        Rig rig;
+        EditSession(rig);
+        auto *field = rig.Find<QLineEdit>("repeat_1");
+        bool menuShown = false;
+        AtLine(rig, 1, [&] {
+            // A menu opened by mistake is told and closed, so that the test goes on.
+            QTimer::singleShot(kSettleMs, [&] {
+                if (QWidget *menu = QApplication::activePopupWidget()) {
+                    menuShown = true;
+                    menu->close();
+                }
+            });
+            send(field);
+        });
+
+        rig.Click("pbSetSetting1");
+
+        QCOMPARE(field->text(), shown);
+        QCOMPARE(rig.window->findChildren<CWake *>().first()->HasUnsentEdits(), unsent);
+        QCOMPARE(rig.board.GetProgramme().sessions[0].repeat, 5);
+        QVERIFY(!menuShown);
+    }
+
+    void closeWaitsForTheExchange_data()
+    {
+        QTest::addColumn<Action>("request");
+        QTest::newRow("the close button") << Action([](Rig &rig) {
+            QCoreApplication::postEvent(rig.window->windowHandle(), new QCloseEvent);
+        });
+        QTest::newRow("SIGTERM") << Action([](Rig &) { std::raise(SIGTERM); });
+        QTest::newRow("SIGHUP") << Action([](Rig &) { std::raise(SIGHUP); });
+    }
+
+    // A request to close the window does not cut the write short: the status bar says why the
+    // window stays, a second request changes nothing, every line reaches the board, then the
+    // window closes, without a question. A tooltip closes at once all the same.
     void closeWaitsForTheExchange()
     {
+        QFETCH(Action, request);
+
         Rig rig;
         rig.board.ClearReceived();
-        bool visibleAfterClose = false;
+        // Its report must not take the message's place.
+        rig.board.SetFault(Fault::Silent, "ADV#DATE");
+        QStringList during;
         AtLine(rig, 1, [&] {
-            QCoreApplication::postEvent(rig.window->windowHandle(), new QCloseEvent);
-            QTimer::singleShot(0, [&] { visibleAfterClose = rig.window->isVisible(); });
+            request(rig);
+            QTimer::singleShot(kSettleMs, [&] {
+                during << rig.Status();
+                rig.window->close();
+                QToolTip::showText(rig.window->geometry().center(), QStringLiteral("tip"));
+                auto *tip = ShownTopLevel("QTipLabel");
+                if (tip)
+                    tip->close();
+                during << rig.Status() << (rig.window->isVisible() ? "open" : "closed")
+                       << (tip && !tip->isVisible() ? "tip closed" : "tip not closed");
+            });
         });
 
         rig.Click("pbSetDateTime");
 
-        QVERIFY(visibleAfterClose);
+        QCOMPARE(during, QStringList({kClosing, kClosing, "open", "tip closed"}));
         QCOMPARE(Commands(rig.board), kClockLines);
         QTRY_VERIFY(!rig.window->isVisible());
+        QCOMPARE(rig.Status(), kClosing);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 

@@ -727,6 +727,16 @@ private slots:
             << "KOTA"
             << "Sent prog.ini, but the board did not answer the read-back."
             << QVector<QByteArray>(5, "ADV#POWER=?\r").toList() << true << true;
+        QTest::newRow("a read-back that stops part-way leaves the file on the pages")
+            << RigStep([](ProgrammeRig &rig) {
+                   rig.board.SetFault(CSimulatedBoard::Fault::Silent, "ADV#WAKE=2,");
+                   rig.board.SetFault(CSimulatedBoard::Fault::Silent, "ADV#CPOWER=?");
+               })
+            << "KOTA"
+            << "Sent prog.ini, but the board did not answer the read-back."
+            << QList<QByteArray>{"ADV#POWER=?\r", "ADV#WAKE=?\r"} +
+                   QVector<QByteArray>(5, "ADV#CPOWER=?\r").toList()
+            << true << true;
         QTest::newRow("a file mode writes the command file afresh")
             << RigStep([](ProgrammeRig &rig) { rig.ChooseBoard(BoardType::KotaFile); }) << "KOTA"
             << "prog.ini written to KOTA.txt." << QList<QByteArray>() << true << true;
