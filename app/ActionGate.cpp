@@ -16,8 +16,8 @@ const char *const kClosingMessage =
 
 // What the user does, told by the event's class so that a new kind of input is caught too:
 // mouse, keyboard, wheel, touch, pen, context menu, hover and native gestures are input events;
-// text from an input method, drag and drop, shortcuts, gestures and help requests come as events
-// of their own.
+// text from an input method, drag and drop, shortcuts, recognised gestures, tooltip and "What's
+// This" requests come as events of their own.
 bool IsUserInput(const QEvent *event)
 {
     return dynamic_cast<const QInputEvent *>(event) ||
@@ -55,16 +55,21 @@ std::unique_ptr<CActionGate::Action> CActionGate::Start()
         return std::unique_ptr<Action>(new Action(this, false));
     }
     m_running = true;
+    m_waited = false;
     m_loopLevel = LoopLevel();
     qApp->installEventFilter(this);
-    m_previousSlice = m_link->SetWaitSlice([this] { HandleEvents(); });
+    m_previousSlice = m_link->SetWaitSlice([this] {
+        m_waited = true;
+        HandleEvents();
+    });
     return std::unique_ptr<Action>(new Action(this, true));
 }
 
 void CActionGate::End()
 {
-    // Input that arrived, or that the platform set aside, while the action ran is dropped too.
-    HandleEvents();
+    // Input that arrived, or that the platform set aside, while the action waited is dropped too.
+    if (m_waited)
+        HandleEvents();
     m_link->SetWaitSlice(m_previousSlice);
     qApp->removeEventFilter(this);
     m_running = false;

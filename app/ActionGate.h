@@ -58,7 +58,8 @@ private:
     CAdvCmd *m_link;
     bool m_running = false;
     bool m_inWait = false;
-    int m_loopLevel = 0; // the event-loop level the running action started at
+    bool m_waited = false; // the running action has waited on the line
+    int m_loopLevel = 0;   // the event-loop level the running action started at
     bool m_closing = false;
     CAdvCmd::WaitSlice m_previousSlice;
 };

@@ -81,7 +81,7 @@ void EditSession(Rig &rig)
     rig.Find<QLineEdit>("repeat_1")->setText(QStringLiteral("5"));
 }
 
-// Runs `send` with the field an edit of the first session page went into.
+// Sends something to the field of a session page, as the user or the program would.
 using FieldInput = std::function<void(QLineEdit *)>;
 
 QWidget *ShownTopLevel(const char *className)
