@@ -399,7 +399,8 @@ private slots:
             QCoreApplication::sendEvent(field, &drop);
         }) << "5" << false;
         QTest::newRow("no context menu opens") << FieldInput([](QLineEdit *field) {
-            QContextMenuEvent menu(QContextMenuEvent::Mouse, field->rect().center());
+            const QPoint at = field->rect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Mouse, at, field->mapToGlobal(at));
             QCoreApplication::sendEvent(field, &menu);
         }) << "5" << false;
         QTest::newRow("a value changed after its line was built stays unsent")
