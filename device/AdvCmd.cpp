@@ -9,7 +9,6 @@
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <grp.h>
-#include <initializer_list>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,7 +38,7 @@ constexpr int kSkipQuery = 5; // requests ending in "=?" and CR
 constexpr char kHandshake[] = "ADV#\r";
 constexpr char kEchoOff[] = "ADV#ECHO=0\r";
 constexpr char kSuccess[] = "OK";
-constexpr char kCommandPrefix[] = "ADV#";
+constexpr const char *kCommandPrefix = CSettingLines::kCommandPrefix;
 // Command files hold the command (with its CR) and a CR LF line end on every platform,
 // as the files boards are already loaded with.
 constexpr char kFileLineEnd[] = "\r\n";
@@ -88,33 +87,6 @@ QStringList AvailablePortNames()
     for (const QSerialPortInfo &info : ports)
         names << info.portName();
     return names;
-}
-
-QByteArray Number(qint32 value)
-{
-    return QByteArray::number(value, 10);
-}
-
-QByteArray TimeField(const QDateTime &time)
-{
-    return time.toString(CReplyParser::TimeFormat()).toUtf8(); // empty for a null time
-}
-
-// "ADV#" name "=" fields joined by commas, CR.
-QByteArray SettingLine(const char *name, std::initializer_list<QByteArray> fields)
-{
-    QByteArray line = kCommandPrefix;
-    line += name;
-    line += '=';
-    bool first = true;
-    for (const QByteArray &field : fields) {
-        if (!first)
-            line += ',';
-        line += field;
-        first = false;
-    }
-    line += '\r';
-    return line;
 }
 
 QByteArray QueryRequest(const char *name)
@@ -534,96 +506,60 @@ int CAdvCmd::LinesOf(Setting setting) const
 
 bool CAdvCmd::SetOutput(const OutputModes &modes)
 {
-    if (!m_connected)
-        return false;
-    for (int n = 1; n <= Outputs(); ++n)
-        SendCmd(SettingLine("OUTPUT", {Number(n), Number(modes[size_t(n - 1)])}));
-    return true;
+    return SendLines(SettingLines().Output(modes));
 }
 
 bool CAdvCmd::SetPower(const PowerModes &modes)
 {
-    if (!m_connected)
-        return false;
-    for (int r = 1; r <= Powers(); ++r)
-        SendCmd(SettingLine("POWER", {Number(r), Number(modes[size_t(r - 1)])}));
-    return true;
+    return SendLines(SettingLines().Power(modes));
 }
 
 bool CAdvCmd::SetWake(const WakeSessions &sessions)
 {
-    if (!m_connected)
-        return false;
-    for (int j = 0; j < kSessionCount; ++j) {
-        const WakeSession &s = sessions[size_t(j)];
-        SendCmd(SettingLine("WAKE", {Number(j), Number(s.mode), TimeField(s.start),
-                                     TimeField(s.interval), Number(s.repeat)}));
-    }
-    return true;
+    return SendLines(SettingLines().Wake(sessions));
 }
 
 bool CAdvCmd::SetCOutput(const AllOutputTimings &timings)
 {
-    if (!m_connected)
-        return false;
-    // Outer loop over outputs, inner over sessions: the order of a command file.
-    for (int n = 1; n <= Outputs(); ++n) {
-        const size_t o = size_t(n - 1);
-        for (int j = 0; j < kSessionCount; ++j) {
-            const SessionOutputTimings &t = timings[size_t(j)];
-            SendCmd(SettingLine("COUTPUT",
-                                {Number(n), Number(j), Number(t.number[o]), Number(t.delay[o]),
-                                 Number(t.duration[o]), Number(t.interval[o])}));
-        }
-    }
-    return true;
+    return SendLines(SettingLines().COutput(timings));
 }
 
 bool CAdvCmd::SetCPower(const AllPowerTimes &times)
 {
-    if (!m_connected)
-        return false;
-    for (int r = 1; r <= Powers(); ++r) {
-        for (int j = 0; j < kSessionCount; ++j)
-            SendCmd(SettingLine("CPOWER",
-                                {Number(r), Number(j), Number(times[size_t(j)][size_t(r - 1)])}));
-    }
-    return true;
+    return SendLines(SettingLines().CPower(times));
 }
 
 bool CAdvCmd::SetCInput(const InputTriggers &inputs)
 {
-    if (!m_connected)
-        return false;
-    for (int i = 1; i <= Inputs(); ++i) {
-        const InputTrigger &in = inputs[size_t(i - 1)];
-        SendCmd(SettingLine(
-            "CINPUT", {Number(i), Number(in.session), Number(in.detection), Number(in.enabled)}));
-    }
-    return true;
+    return SendLines(SettingLines().CInput(inputs));
 }
 
 bool CAdvCmd::SetTime(QString text)
 {
-    if (!m_connected)
-        return false;
-    SendCmd(SettingLine("TIME", {text.toUtf8()}));
-    return true;
+    return SendLines({CSettingLines::Time(text)});
 }
 
 bool CAdvCmd::SetDate(QString text)
 {
-    if (!m_connected)
-        return false;
-    SendCmd(SettingLine("DATE", {text.toUtf8()}));
-    return true;
+    return SendLines({CSettingLines::Date(text)});
 }
 
 bool CAdvCmd::SetBattery(const BatteryThresholds &pair)
 {
+    return SendLines({CSettingLines::Battery(pair)});
+}
+
+CSettingLines CAdvCmd::SettingLines() const
+{
+    return CSettingLines({m_outputCount, m_inputCount, m_powerCount});
+}
+
+bool CAdvCmd::SendLines(const CSettingLines::Lines &lines)
+{
     if (!m_connected)
         return false;
-    SendCmd(SettingLine("BATTERY", {Number(pair[0]), Number(pair[1])}));
+    for (const CSettingLines::Line &line : lines)
+        SendCmd(line.text);
     return true;
 }
 

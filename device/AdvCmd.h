@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/BoardRecords.h"
+#include "device/SettingLines.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -57,18 +58,7 @@ public:
     };
 
     // The setting commands, for the number of lines each emits.
-    enum class Setting
-    {
-        Output,
-        Power,
-        Wake,
-        COutput,
-        CPower,
-        CInput,
-        Time,
-        Date,
-        Battery,
-    };
+    using Setting = CSettingLines::Setting;
 
     CAdvCmd();
     ~CAdvCmd();
@@ -147,6 +137,10 @@ public:
 
     // Emits one complete setting line (with its CR) to the port or the command file.
     void SendCmd(const QByteArray &line);
+    // The setting lines for the counts of the selected board type.
+    CSettingLines SettingLines() const;
+    // Emits the lines in order through SendCmd; false, sending nothing, when not connected.
+    bool SendLines(const CSettingLines::Lines &lines);
 
 private:
     bool Query(int skip, const QByteArray &request, int attempts, int fieldCount,

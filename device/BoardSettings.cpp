@@ -210,12 +210,21 @@ int CBoardSettings::SendAllLines() const
 // The order of this programme is the order of the lines in a command file.
 bool CBoardSettings::SendAll()
 {
-    m_link->SetPower(m_powerModes);
-    m_link->SetCPower(m_powerTimes);
-    m_link->SetOutput(m_outputModes);
-    m_link->SetCOutput(m_outputTimings);
-    m_link->SetWake(m_sessions);
-    return m_link->SetCInput(m_inputTriggers);
+    return m_link->SendLines(m_link->SettingLines().Programme(GetProgramme()));
+}
+
+CSettingLines::Lines CBoardSettings::DifferingLines(const BoardProgramme &held) const
+{
+    if (!m_link->IsConnected())
+        return {};
+    return m_link->SettingLines().Differing(held, GetProgramme());
+}
+
+int CBoardSettings::SendDifferingLines(const BoardProgramme &held)
+{
+    const CSettingLines::Lines lines = DifferingLines(held);
+    m_link->SendLines(lines);
+    return lines.size();
 }
 
 bool CBoardSettings::SendAllAfresh()

@@ -74,6 +74,11 @@ public:
     // SendAll() with the command file of a file mode started afresh, so that it holds this
     // programme alone.
     bool SendAllAfresh();
+    // The lines of the model's programme whose items differ from `held`, what the board holds,
+    // in the order of SendAll(): none while the link is down.
+    CSettingLines::Lines DifferingLines(const BoardProgramme &held) const;
+    // Sends DifferingLines(held) as SendAll() sends its lines; returns how many went out.
+    int SendDifferingLines(const BoardProgramme &held);
     // Lines these setting commands, or the whole programme of SendAll(), emit now.
     int LinesOf(std::initializer_list<CAdvCmd::Setting> settings) const;
     int SendAllLines() const;

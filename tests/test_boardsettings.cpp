@@ -1,5 +1,7 @@
 #include "device/BoardSettings.h"
+#include "device/ProgrammeFile.h"
 #include "tests/LinkBench.h"
+#include "tests/TestProgramme.h"
 
 #include <QtTest>
 
@@ -155,10 +157,12 @@ CSimulatedBoard::Programme Distinctive()
 }
 
 using Setter = std::function<bool(CBoardSettings &)>;
+using Edit = std::function<void(BoardProgramme &)>;
 
 } // namespace
 
 Q_DECLARE_METATYPE(Setter)
+Q_DECLARE_METATYPE(Edit)
 
 class TestBoardSettings : public QObject
 {
@@ -638,6 +642,65 @@ private slots:
         QCOMPARE(steps, CBoardSettings::kProgrammeSteps);
         QCOMPARE(Text(Of(bench.settings), "sessions"), Text(Of(Distinctive()), "sessions"));
         QCOMPARE(Text(Of(bench.settings.GetProgramme())), Text(Of(bench.settings)));
+    }
+
+    void sendDifferingLines_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<Edit>("edit"); // of the board's programme
+        QTest::addColumn<QByteArrayList>("lines");
+
+        const Edit start = [](BoardProgramme &p) { p.sessions[2].start = TimeOfDay(18, 30, 0); };
+        const Edit timing = [](BoardProgramme &p) { p.outputTimings[3].delay[0] = 7; };
+        const Edit powerTime = [](BoardProgramme &p) { p.powerTimes[1][0] = 45; };
+        const Edit input = [](BoardProgramme &p) { p.inputs[0] = {2, 0, 3}; };
+        const Edit mode = [](BoardProgramme &p) { p.outputModes[5] = 4; };
+        const QByteArray wake = "ADV#WAKE=2,1,\"18:30:00\",\"00:30:00\",4\r";
+        for (const int type : {int(BoardType::LumivorV1), int(BoardType::Kota)}) {
+            const bool v1 = type == BoardType::LumivorV1;
+            const char *board = v1 ? "Lumivor V1" : "KOTA";
+            QTest::addRow("%s, one session's start: one WAKE line", board)
+                << type << start << QByteArrayList{wake};
+            QTest::addRow("%s, one output's timing in one session", board)
+                << type << timing
+                << (v1 ? QByteArrayList{"ADV#COUTPUT=1,3,0,7,0,0\r"} : QByteArrayList());
+            QTest::addRow("%s, one power time", board)
+                << type << powerTime << QByteArrayList{"ADV#CPOWER=1,1,45\r"};
+            QTest::addRow("%s, one input", board)
+                << type << input << QByteArrayList{"ADV#CINPUT=1,3,2,0\r"};
+            QTest::addRow("%s, one output mode", board)
+                << type << mode << (v1 ? QByteArrayList{"ADV#OUTPUT=6,4\r"} : QByteArrayList());
+            QTest::addRow("%s, two groups: in write-out order", board)
+                << type << Edit([start, powerTime](BoardProgramme &p) {
+                       start(p);
+                       powerTime(p);
+                   })
+                << QByteArrayList{"ADV#CPOWER=1,1,45\r", wake};
+            QTest::addRow("%s, nothing: no line", board)
+                << type << Edit([](BoardProgramme &) {}) << QByteArrayList();
+        }
+    }
+
+    // Exactly the lines that differ, and they bring the board to the model's programme.
+    void sendDifferingLines()
+    {
+        QFETCH(int, type);
+        QFETCH(Edit, edit);
+        QFETCH(QByteArrayList, lines);
+
+        ModelBench bench(type);
+        QVERIFY(bench.Connect());
+        bench.settings.SetBoardType(type);
+        const BoardProgramme held = testprogramme::ProgrammeOf(bench.board);
+        BoardProgramme wanted = held;
+        edit(wanted);
+        bench.settings.SetProgramme(wanted);
+
+        QCOMPARE(bench.settings.DifferingLines(held).size(), lines.size());
+        QCOMPARE(bench.settings.SendDifferingLines(held), lines.size());
+        QCOMPARE(Lines(bench.board), lines);
+        const BoardProgramme now = testprogramme::ProgrammeOf(bench.board);
+        QVERIFY(CProgrammeFile::Compare(BoardType::Family(type), now, wanted).isEmpty());
     }
 
     void readAllWithTheLinkDown()
