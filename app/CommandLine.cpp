@@ -115,7 +115,7 @@ void CCommandLine::UsePort(const QString &port)
 
 int CCommandLine::Run(const QStringList &arguments)
 {
-    CCommandOptions options(CCommandOptions::Command::Read);
+    CCommandOptions options(CCommandOptions::Use::Commands);
     const QString problem = options.Parse(arguments);
     if (!problem.isEmpty())
         return Usage(problem);
@@ -141,7 +141,7 @@ int CCommandLine::Run(const QStringList &arguments)
 
 bool CCommandLine::SetUpWindow(const QStringList &arguments)
 {
-    CCommandOptions options(CCommandOptions::Command::Window);
+    CCommandOptions options(CCommandOptions::Use::Window);
     const QString problem = options.Parse(arguments);
     if (!problem.isEmpty()) {
         Usage(problem);
@@ -176,7 +176,7 @@ int CCommandLine::Execute()
                                                 .arg(m_linesWritten)
                                                 .arg(m_linesToWrite)
                                           : Tr("Interrupted: no programme line was sent."));
-        return 128 + CInterruption::Caught();
+        return CInterruption::kSignalStatus + CInterruption::Caught();
     }
     m_traffic.Flush();
     return status;

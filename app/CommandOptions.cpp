@@ -26,7 +26,7 @@ QString Tr(const char *text)
 
 const QString CCommandOptions::kStandardStream = QStringLiteral("-");
 
-CCommandOptions::CCommandOptions(Command use) : m_forWindow(use == Command::Window)
+CCommandOptions::CCommandOptions(Use use) : m_forWindow(use == Use::Window)
 {
     const QCommandLineOption port({QStringLiteral("p"), kPort},
                                   Tr("Try only this serial port: a name (ttyUSB0) or a path "

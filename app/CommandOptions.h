@@ -25,7 +25,13 @@ public:
     // A file name that stands for standard output (--read) or standard input.
     static const QString kStandardStream;
 
-    explicit CCommandOptions(Command use); // Command::Window, or any other for the commands
+    enum class Use
+    {
+        Commands,
+        Window,
+    };
+
+    explicit CCommandOptions(Use use);
     CCommandOptions(const CCommandOptions &) = delete;
     CCommandOptions &operator=(const CCommandOptions &) = delete;
 

@@ -54,5 +54,5 @@ void CInterruption::Die(int signal)
     sigaddset(&set, signal);
     sigprocmask(SIG_UNBLOCK, &set, nullptr);
     std::raise(signal);
-    std::_Exit(128 + signal); // only if the signal's default action did not end the process
+    std::_Exit(kSignalStatus + signal); // only if the default action did not end the process
 }

@@ -10,6 +10,9 @@
 class CInterruption
 {
 public:
+    // A shell shows a death by signal N as status kSignalStatus + N.
+    static constexpr int kSignalStatus = 128;
+
     // Catches the three signals, except each one the tool was started with ignored (nohup), and
     // ignores SIGPIPE: a reader of stderr that went away with the same Ctrl+C must not end the
     // tool in the middle of a line to the board.

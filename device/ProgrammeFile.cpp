@@ -267,38 +267,6 @@ QString OneLine(const QString &version)
     return line;
 }
 
-struct Entry
-{
-    QString path;
-    QString text;
-};
-
-QVector<Entry> Entries(const CProgrammeFile::Contents &contents)
-{
-    QVector<Entry> entries{{kFamilyKey, contents.family}, {kVersionKey, OneLine(contents.version)}};
-    for (const Key &key : Keys())
-        entries.append({key.path, Text(key, contents.programme)});
-    return entries;
-}
-
-QByteArray Serialise(const QVector<Entry> &entries)
-{
-    QByteArray bytes;
-    QString group;
-    for (const Entry &entry : entries) {
-        const QString entryGroup = entry.path.section(QLatin1Char('/'), 0, 0);
-        if (entryGroup != group) {
-            if (!bytes.isEmpty())
-                bytes += kLineEnd;
-            bytes += '[' + entryGroup.toUtf8() + ']' + kLineEnd;
-            group = entryGroup;
-        }
-        bytes +=
-            entry.path.section(QLatin1Char('/'), 1).toUtf8() + '=' + entry.text.toUtf8() + kLineEnd;
-    }
-    return bytes;
-}
-
 // Writes on after a short write, so that the failing write tells why.
 bool WriteAll(QIODevice *device, const QByteArray &bytes)
 {
@@ -352,7 +320,24 @@ QString DestinationReason(const QString &path)
 
 QByteArray CProgrammeFile::Format(const Contents &contents)
 {
-    return Serialise(Entries(contents));
+    QVector<QPair<QString, QString>> entries{{kFamilyKey, contents.family},
+                                             {kVersionKey, OneLine(contents.version)}};
+    for (const Key &key : Keys())
+        entries.append({key.path, Text(key, contents.programme)});
+    QByteArray bytes;
+    QString group;
+    for (const auto &entry : entries) {
+        const QString entryGroup = entry.first.section(QLatin1Char('/'), 0, 0);
+        if (entryGroup != group) {
+            if (!bytes.isEmpty())
+                bytes += kLineEnd;
+            bytes += '[' + entryGroup.toUtf8() + ']' + kLineEnd;
+            group = entryGroup;
+        }
+        bytes += entry.first.section(QLatin1Char('/'), 1).toUtf8() + '=' + entry.second.toUtf8() +
+                 kLineEnd;
+    }
+    return bytes;
 }
 
 QStringList CProgrammeFile::Warnings(const Contents &contents)
@@ -404,10 +389,10 @@ bool CProgrammeFile::Save(QFileDevice *device, const QString &name, const Conten
 }
 
 bool CProgrammeFile::Open(const QString &path, const BoardProgramme &base, Contents *contents,
-                          QString *message, Naming naming)
+                          QString *message)
 {
     QFile file(path);
-    return Open(&file, Shown(path, naming), base, contents, message);
+    return Open(&file, Shown(path, Naming::BaseName), base, contents, message);
 }
 
 bool CProgrammeFile::Open(QFileDevice *device, const QString &name, const BoardProgramme &base,

@@ -61,7 +61,7 @@ public:
     // not a programme file: <problem>." where the problem is a group or key that appears twice,
     // or else the first bad value in written order ("<GROUP/key> <what is wrong>").
     static bool Open(const QString &path, const BoardProgramme &base, Contents *contents,
-                     QString *message, Naming naming = Naming::BaseName);
+                     QString *message);
     // The same for a device, such as standard input, opened for reading here unless it is open;
     // messages name it `name`.
     static bool Open(QFileDevice *device, const QString &name, const BoardProgramme &base,
