@@ -1,32 +1,32 @@
 #include "app/CommandLine.h"
 
+#include "app/Interruption.h"
 #include "device/BoardType.h"
-#include "device/ProgrammeFile.h"
 #include "device/ScanReport.h"
 #include "device/WriteReport.h"
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <csignal>
-#include <cstdio>
-#include <cstdlib>
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 const char *const kContext = "MainWindow";
 
-// The options that make the tool run without a window; Qt's parser adds the short forms of the
-// last two.
-const char *const kRead = "read";
-const char *const kWrite = "write";
-const char *const kCompare = "compare";
-const char *const kPort = "port";
+// The options that make the tool run without a window, as Qt's parser takes them.
 const char *const kWithoutWindow[] = {"--read",    "--write", "--compare", "--help", "--help-all",
                                       "--version", "-h",      "-?",        "-v"};
+
+// What tells where the window would open, in the environment or among Qt's own options.
+const char *const kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+const char *const kPlatformOptions[] = {"-platform", "--platform"};
+const QString kEndOfOptions = QStringLiteral("--");
+
+const char *const kNullDevice = "/dev/null";
 
 // Device files of serial ports live here; a port in it is named as the system lists it.
 const QString kDeviceFolder = QStringLiteral("/dev/");
@@ -34,24 +34,11 @@ const QString kDeviceFolder = QStringLiteral("/dev/");
 // Raw replies of the board go to the debug output; on the command line only when asked for.
 const QString kQuietDebugOutput = QStringLiteral("default.debug=false");
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
+constexpr auto kAsGiven = CProgrammeFile::Naming::AsGiven;
 
 QString Tr(const char *text)
 {
     return QCoreApplication::translate(kContext, text);
-}
-
-// UTF-8 whatever the locale, so that texts such as the ellipsis come out whole.
-void Print(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
 }
 
 // A port given by path is named as the system lists it when its device file, links followed,
@@ -69,11 +56,20 @@ QString PortName(const QString &given)
 
 } // namespace
 
+void CCommandLine::KeepStandardStreams()
+{
+    for (const int stream : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        // Opened for reading alone: a write to a closed standard output still fails.
+        if (::fcntl(stream, F_GETFD) == -1 && errno == EBADF)
+            ::open(kNullDevice, O_RDONLY); // the lowest free descriptor: this one
+    }
+}
+
 bool CCommandLine::RunsWithoutWindow(int argc, char *argv[])
 {
     for (int i = 1; i < argc; ++i) {
         const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (argument == QLatin1String("--"))
+        if (argument == kEndOfOptions)
             return false;
         for (const char *option : kWithoutWindow) {
             const QString name = QLatin1String(option);
@@ -84,163 +80,175 @@ bool CCommandLine::RunsWithoutWindow(int argc, char *argv[])
     return false;
 }
 
-void CCommandLine::AddOptions(QCommandLineParser *parser)
+bool CCommandLine::HasDisplay(int argc, char *argv[])
 {
-    parser->setApplicationDescription(
-        Tr("Configures Lumivor and KOTA controller boards over a serial port. Without --read, "
-           "--write or --compare it opens its window."));
-    parser->addOption({QLatin1String(kRead),
-                       Tr("Find the board, read it out and save its programme to FILE."),
-                       QStringLiteral("FILE")});
-    parser->addOption({QLatin1String(kWrite),
-                       Tr("Check FILE, find the board, write the programme of FILE to it, read "
-                          "it back and compare."),
-                       QStringLiteral("FILE")});
-    parser->addOption({QLatin1String(kCompare),
-                       Tr("Check FILE, find the board, read it out and compare it with FILE."),
-                       QStringLiteral("FILE")});
-    parser->addOption({QLatin1String(kPort),
-                       Tr("Try only this serial port: a name (ttyUSB0) or a path "
-                          "(/dev/ttyUSB0, /dev/serial/by-id/...)."),
-                       QStringLiteral("PORT")});
+    for (const char *variable : kDisplayVariables) {
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : kPlatformOptions) {
+            if (qstrcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    Usage(Tr("No display to open the window on. Without one, use --read, --write or --compare."));
+    return false;
 }
 
-void CCommandLine::UsePort(const QCommandLineParser &parser)
+// A sentence, then where to read more, as Qt's parser itself tells a usage error.
+int CCommandLine::Usage(const QString &why)
 {
-    if (!parser.isSet(QLatin1String(kPort)))
+    CConsole::Print(stderr, why + QLatin1Char('\n') +
+                                Tr("Try \"%1 --help\".").arg(QCoreApplication::applicationName()) +
+                                QLatin1Char('\n'));
+    return kBadInput;
+}
+
+void CCommandLine::UsePort(const QString &port)
+{
+    if (port.isEmpty())
         return;
-    const QString port = PortName(parser.value(QLatin1String(kPort)));
-    CAdvCmd::SetDefaultPortDiscovery([port] { return QStringList{port}; });
+    const QString name = PortName(port);
+    CAdvCmd::SetDefaultPortDiscovery([name] { return QStringList{name}; });
 }
 
 int CCommandLine::Run(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    AddOptions(&parser);
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const auto bad = [](const QString &why) {
-        Print(stderr, why + QLatin1Char('\n') +
-                          Tr("Try \"%1 --help\".").arg(QCoreApplication::applicationName()) +
-                          QLatin1Char('\n'));
-        return kBadInput;
-    };
-    if (!parser.parse(arguments))
-        return bad(parser.errorText());
-    if (parser.isSet(help)) {
-        Print(stdout, parser.helpText());
+    CCommandOptions options(CCommandOptions::Use::Commands);
+    const QString problem = options.Parse(arguments);
+    if (!problem.isEmpty())
+        return Usage(problem);
+    switch (options.GetCommand()) {
+    case CCommandOptions::Command::Help:
+        CConsole::Print(stdout, options.HelpText());
         return kDone;
-    }
-    if (parser.isSet(version)) {
-        Print(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
-                          QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+    case CCommandOptions::Command::Version:
+        CConsole::Print(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
+                                    QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return kDone;
+    default:
+        break;
     }
-    const struct
-    {
-        const char *option;
-        Command command;
-    } commands[] = {{kRead, Command::Read}, {kWrite, Command::Write}, {kCompare, Command::Compare}};
-    int given = 0;
-    Command command = Command::Read;
-    for (const auto &candidate : commands) {
-        if (parser.isSet(QLatin1String(candidate.option))) {
-            ++given;
-            command = candidate.command;
-        }
-    }
-    if (given != 1)
-        return bad(Tr("Give one of --read, --write and --compare."));
-    if (!parser.positionalArguments().isEmpty())
-        return bad(Tr("Unexpected argument: %1").arg(parser.positionalArguments().first()));
-    const char *option = command == Command::Read    ? kRead
-                         : command == Command::Write ? kWrite
-                                                     : kCompare;
-    const QString path = parser.value(QLatin1String(option));
-    if (path.isEmpty())
-        return bad(Tr("--%1 needs a file name.").arg(QLatin1String(option)));
-    UsePort(parser);
+    UsePort(options.Port());
     QLoggingCategory::setFilterRules(kQuietDebugOutput);
-    CCommandLine run(command, path);
-    return run.Execute();
+    CConsole console(options.Quiet());
+    const int status = CCommandLine(options, &console).Execute();
+    if (const int signal = CInterruption::Caught())
+        CInterruption::Die(signal);
+    return status;
 }
 
 bool CCommandLine::SetUpWindow(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    AddOptions(&parser);
-    QString why;
-    if (!parser.parse(arguments))
-        why = parser.errorText();
-    else if (!parser.positionalArguments().isEmpty())
-        why = Tr("Unexpected argument: %1").arg(parser.positionalArguments().first());
-    if (!why.isEmpty()) {
-        Print(stderr, why + QLatin1Char('\n'));
+    CCommandOptions options(CCommandOptions::Use::Window);
+    const QString problem = options.Parse(arguments);
+    if (!problem.isEmpty()) {
+        Usage(problem);
         return false;
     }
-    UsePort(parser);
+    UsePort(options.Port());
     return true;
 }
 
-CCommandLine::CCommandLine(Command command, const QString &path)
-    : m_command(command), m_path(path), m_terminal(::isatty(STDERR_FILENO) == 1)
+CCommandLine::CCommandLine(const CCommandOptions &options, CConsole *console)
+    : m_command(options.GetCommand()), m_path(options.Path()), m_name(m_path),
+      m_verbose(options.Verbose()), m_console(*console),
+      m_traffic([console](const QString &line) { console->Trace(line); })
 {
+    if (m_path == CCommandOptions::kStandardStream)
+        m_name = m_command == CCommandOptions::Command::Read ? Tr("standard output")
+                                                             : Tr("standard input");
 }
 
 int CCommandLine::Execute()
 {
-    struct sigaction action
-    {
-    };
-    action.sa_handler = &OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    // Ctrl+C acts between two slices of a wait, or once the line being written has ended.
+    WatchLink();
+    int status = kDone;
+    try {
+        status = m_command == CCommandOptions::Command::Read    ? Read()
+                 : m_command == CCommandOptions::Command::Write ? Write()
+                                                                : Compare();
+    } catch (const Interrupted &) {
+        m_settings.Disconnect();
+        m_traffic.Flush();
+        m_console.Warn(m_linesToWrite > 0 ? Tr("Interrupted: %1 of %2 lines were sent.")
+                                                .arg(m_linesWritten)
+                                                .arg(m_linesToWrite)
+                                          : Tr("Interrupted: no programme line was sent."));
+        return CInterruption::kSignalStatus + CInterruption::Caught();
+    }
+    m_traffic.Flush();
+    return status;
+}
+
+// A caught signal acts between two slices of a wait, or during a write-out once the line under
+// way has ended.
+void CCommandLine::WatchLink()
+{
     CAdvCmd &link = m_settings.Link();
     link.SetWaitSlice([this] {
-        if (g_interrupted && !m_writing)
-            Interrupted();
+        if (!m_writing)
+            StopIfInterrupted();
     });
     link.SetLineObserver([this](const QByteArray &) {
         if (m_writing)
-            Progress(Tr("Writing line %1 of %2 to the board on %3")
-                         .arg(++m_linesWritten)
-                         .arg(m_linesToWrite)
-                         .arg(m_settings.GetPortName()));
-        if (g_interrupted)
-            Interrupted();
+            m_console.Progress(Tr("Writing line %1 of %2 to the board on %3")
+                                   .arg(++m_linesWritten)
+                                   .arg(m_linesToWrite)
+                                   .arg(m_settings.GetPortName()));
+        StopIfInterrupted();
     });
-
-    int status = kDone;
-    switch (m_command) {
-    case Command::Read:
-        status = Read();
-        break;
-    case Command::Write:
-        status = Write();
-        break;
-    case Command::Compare:
-        status = Compare();
-        break;
+    if (m_verbose) {
+        link.SetTrafficObserver([this](CAdvCmd::Direction direction, const QByteArray &bytes) {
+            m_traffic.Add(direction, bytes);
+        });
     }
-    link.SetWaitSlice({});
-    link.SetLineObserver({});
-    return status;
+}
+
+void CCommandLine::StopIfInterrupted() const
+{
+    if (CInterruption::Caught() != 0)
+        throw Interrupted();
 }
 
 int CCommandLine::Read()
 {
+    // Checked before any port is opened, so that a run that cannot save sends nothing.
+    if (m_path != CCommandOptions::kStandardStream) {
+        const QString problem = CProgrammeFile::DestinationProblem(m_path, kAsGiven);
+        if (!problem.isEmpty()) {
+            m_console.Warn(problem);
+            return kBadInput;
+        }
+    }
     if (!ConnectAndReadOut())
         return kNoBoard;
     const CProgrammeFile::Contents contents{BoardType::Family(m_settings.GetBoardType()),
                                             m_settings.GetVersion(), m_settings.GetProgramme()};
-    QString message;
-    if (!CProgrammeFile::Save(m_path, contents, &message)) {
-        Tell(message);
+    // What the board holds is saved even where this version cannot take it back.
+    for (const QString &warning : CProgrammeFile::Warnings(contents))
+        m_console.Warn(warning);
+    if (!Save(contents))
         return kBadInput;
-    }
-    Tell(CProgrammeFile::SavedMessage(m_path));
+    m_console.Tell(CProgrammeFile::SavedMessage(m_name, kAsGiven));
     return kDone;
+}
+
+bool CCommandLine::Save(const CProgrammeFile::Contents &contents)
+{
+    QString message;
+    bool saved = false;
+    if (m_path == CCommandOptions::kStandardStream) {
+        QFile out;
+        saved = out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+                CProgrammeFile::Save(&out, m_name, contents, &message);
+    } else {
+        saved = CProgrammeFile::Save(m_path, contents, &message, kAsGiven);
+    }
+    if (!saved)
+        m_console.Warn(message);
+    return saved;
 }
 
 // Checks the file before any port is opened, then finds the board, reads it out and checks that
@@ -248,17 +256,22 @@ int CCommandLine::Read()
 // leave them out of what is sent and compared.
 int CCommandLine::OpenForBoard(CProgrammeFile::Contents *file)
 {
+    QFile in;
+    if (m_path == CCommandOptions::kStandardStream)
+        in.open(STDIN_FILENO, QIODevice::ReadOnly);
+    else
+        in.setFileName(m_path);
     QString message;
-    if (!CProgrammeFile::Open(m_path, BoardProgramme(), file, &message)) {
-        Tell(message);
+    if (!CProgrammeFile::Open(&in, m_name, BoardProgramme(), file, &message)) {
+        m_console.Warn(message);
         return kBadInput;
     }
     if (!ConnectAndReadOut())
         return kNoBoard;
     const int type = m_settings.GetBoardType();
-    message = CProgrammeFile::FamilyProblem(m_path, *file, type, BoardType::Family(type));
+    message = CProgrammeFile::FamilyProblem(m_name, *file, type, BoardType::Family(type), kAsGiven);
     if (!message.isEmpty()) {
-        Tell(message);
+        m_console.Warn(message);
         return kBadInput;
     }
     return kDone;
@@ -280,14 +293,14 @@ int CCommandLine::Write()
     m_writing = false;
     const int unanswered = link.UnansweredLines() - unansweredBefore;
     if (unanswered > 0)
-        Tell(CWriteReport::Unanswered(unanswered, link.SerialLines() - serialBefore));
+        m_console.Warn(CWriteReport::Unanswered(unanswered, link.SerialLines() - serialBefore));
 
     int checked = 0;
     const int requests = m_settings.ProgrammeRequests();
-    Progress(Tr("Verifying"));
+    m_console.Progress(Tr("Verifying"));
     if (!m_settings.ReadProgramme(
-            [&] { Progress(Tr("Verifying: %1 of %2").arg(++checked).arg(requests)); })) {
-        Tell(CProgrammeFile::NoReadBackMessage(m_path));
+            [&] { m_console.Progress(Tr("Verifying: %1 of %2").arg(++checked).arg(requests)); })) {
+        m_console.Warn(CProgrammeFile::NoReadBackMessage(m_name, kAsGiven));
         return kNoBoard;
     }
     return Verdict(file.family, file.programme);
@@ -302,24 +315,27 @@ int CCommandLine::Compare()
 
 bool CCommandLine::ConnectAndReadOut()
 {
-    Progress(Tr("Looking for a board"));
+    // From here on a signal ends the run only between two exchanges with the board; before, it
+    // ended the tool at once, with nothing sent (a file read from a terminal included).
+    CInterruption::Catch();
+    m_console.Progress(Tr("Looking for a board"));
     if (!m_settings.ConnectBoard()) {
-        Tell(CScanReport::Message(m_settings.Link().LastScan()));
+        m_console.Warn(CScanReport::Message(m_settings.Link().LastScan()));
         return false;
     }
     const QString port = m_settings.GetPortName();
     int done = 0;
-    Progress(Tr("Reading the board on %1").arg(port));
+    m_console.Progress(Tr("Reading the board on %1").arg(port));
     if (!m_settings.ReadAll([&] {
-            Progress(Tr("Reading the board on %1: %2 of %3")
-                         .arg(port)
-                         .arg(++done)
-                         .arg(CBoardSettings::kReadOutSteps));
+            m_console.Progress(Tr("Reading the board on %1: %2 of %3")
+                                   .arg(port)
+                                   .arg(++done)
+                                   .arg(CBoardSettings::kReadOutSteps));
         })) {
-        Tell(Tr("The board on %1 stopped answering during the read-out.").arg(port));
+        m_console.Warn(Tr("The board on %1 stopped answering during the read-out.").arg(port));
         return false;
     }
-    Progress(Tr("%1 on %2").arg(BoardType::Family(m_settings.GetBoardType()), port));
+    m_console.Progress(Tr("%1 on %2").arg(BoardType::Family(m_settings.GetBoardType()), port));
     return true;
 }
 
@@ -327,40 +343,15 @@ int CCommandLine::Verdict(const QString &family, const BoardProgramme &file)
 {
     const QVector<CProgrammeFile::Difference> differences =
         CProgrammeFile::Compare(family, m_settings.GetProgramme(), file);
-    Tell(QString());
+    m_console.Tell(QString());
     for (const CProgrammeFile::Difference &difference : differences)
-        Print(stdout, QStringLiteral("%1: board %2, file %3\n")
-                          .arg(difference.key, difference.board, difference.file));
-    Tell(CProgrammeFile::CompareMessage(m_path, differences));
-    return differences.isEmpty() ? kDone : kDiffers;
-}
-
-// One line on the terminal, written over each time.
-void CCommandLine::Progress(const QString &text)
-{
-    if (!m_terminal)
-        return;
-    Print(stderr, QStringLiteral("\r\033[K") + text + QStringLiteral("\u2026"));
-    m_progressShown = true;
-}
-
-// Clears the progress line, then writes the message on a line of its own; an empty message only
-// clears.
-void CCommandLine::Tell(const QString &message)
-{
-    if (m_progressShown) {
-        Print(stderr, QStringLiteral("\r\033[K"));
-        m_progressShown = false;
+        CConsole::Print(stdout, QStringLiteral("%1: board %2, file %3\n")
+                                    .arg(difference.key, difference.board, difference.file));
+    const QString message = CProgrammeFile::CompareMessage(m_name, differences, kAsGiven);
+    if (!differences.isEmpty()) {
+        m_console.Warn(message);
+        return kDiffers;
     }
-    if (!message.isEmpty())
-        Print(stderr, message + QLatin1Char('\n'));
-}
-
-void CCommandLine::Interrupted()
-{
-    m_settings.Disconnect();
-    Tell(m_linesToWrite > 0
-             ? Tr("Interrupted: %1 of %2 lines were sent.").arg(m_linesWritten).arg(m_linesToWrite)
-             : Tr("Interrupted: no programme line was sent."));
-    std::_Exit(kInterrupted);
+    m_console.Tell(message);
+    return kDone;
 }

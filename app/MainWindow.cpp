@@ -241,7 +241,9 @@ void MainWindow::SaveProgramme()
                                             m_settings->GetVersion(), m_settings->GetProgramme()};
     QString message;
     if (CProgrammeFile::Save(path, contents, &message)) {
-        message = CProgrammeFile::SavedMessage(path);
+        message =
+            (QStringList(CProgrammeFile::SavedMessage(path)) + CProgrammeFile::Warnings(contents))
+                .join(QLatin1Char(' '));
         for (int page = 0; page < kSessionPages; ++page) {
             if (m_wakes[size_t(page)]->HasUnsentEdits())
                 message += tr(" Unsent edits on Photo Session %1 are not in it.").arg(page + 1);

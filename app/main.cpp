@@ -6,6 +6,7 @@
 
 int main(int argc, char *argv[])
 {
+    CCommandLine::KeepStandardStreams();
     QCoreApplication::setApplicationName(QStringLiteral("lumivor"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMIVOR_VERSION));
     // The programme-file commands run without a window, so without a display too.
@@ -14,6 +15,9 @@ int main(int argc, char *argv[])
         return CCommandLine::Run(QCoreApplication::arguments());
     }
 
+    // Without a display Qt would abort while it makes the application object.
+    if (!CCommandLine::HasDisplay(argc, argv))
+        return CCommandLine::kBadInput;
     QApplication application(argc, argv);
     if (!CCommandLine::SetUpWindow(QCoreApplication::arguments()))
         return CCommandLine::kBadInput;

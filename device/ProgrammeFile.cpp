@@ -1,6 +1,7 @@
 #include "device/ProgrammeFile.h"
 
 #include "device/BoardType.h"
+#include "device/IniDuplicates.h"
 #include "device/IniImport.h"
 
 #include <QCoreApplication>
@@ -10,8 +11,11 @@
 #include <QSettings>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -263,38 +267,6 @@ QString OneLine(const QString &version)
     return line;
 }
 
-struct Entry
-{
-    QString path;
-    QString text;
-};
-
-QVector<Entry> Entries(const CProgrammeFile::Contents &contents)
-{
-    QVector<Entry> entries{{kFamilyKey, contents.family}, {kVersionKey, OneLine(contents.version)}};
-    for (const Key &key : Keys())
-        entries.append({key.path, Text(key, contents.programme)});
-    return entries;
-}
-
-QByteArray Serialise(const QVector<Entry> &entries)
-{
-    QByteArray bytes;
-    QString group;
-    for (const Entry &entry : entries) {
-        const QString entryGroup = entry.path.section(QLatin1Char('/'), 0, 0);
-        if (entryGroup != group) {
-            if (!bytes.isEmpty())
-                bytes += kLineEnd;
-            bytes += '[' + entryGroup.toUtf8() + ']' + kLineEnd;
-            group = entryGroup;
-        }
-        bytes +=
-            entry.path.section(QLatin1Char('/'), 1).toUtf8() + '=' + entry.text.toUtf8() + kLineEnd;
-    }
-    return bytes;
-}
-
 // Writes on after a short write, so that the failing write tells why.
 bool WriteAll(QIODevice *device, const QByteArray &bytes)
 {
@@ -307,48 +279,112 @@ bool WriteAll(QIODevice *device, const QByteArray &bytes)
     return true;
 }
 
-QString FileName(const QString &path)
+QString Shown(const QString &path, CProgrammeFile::Naming naming)
 {
-    return QFileInfo(path).fileName();
+    return naming == CProgrammeFile::Naming::AsGiven ? path : QFileInfo(path).fileName();
 }
 
-QString CouldNotRead(const QString &path, const QString &reason)
+QString CouldNotRead(const QString &name, const QString &reason)
 {
-    return Tr("Could not read %1: %2.").arg(FileName(path), reason);
+    return Tr("Could not read %1: %2.").arg(name, reason);
+}
+
+QString CouldNotSave(const QString &name, const QString &reason)
+{
+    return Tr("Could not save %1: %2.").arg(name, reason);
+}
+
+// The system's reason why a file cannot be made at `path`, or nothing: its folder must exist and
+// be writable, and the path must not name a folder or a file this user may not replace.
+QString DestinationReason(const QString &path)
+{
+    const QFileInfo info(path);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    struct stat folderInfo
+    {
+    };
+    int error = 0;
+    if (info.isDir())
+        error = EISDIR;
+    else if (::stat(folder.constData(), &folderInfo) != 0)
+        error = errno;
+    else if (!S_ISDIR(folderInfo.st_mode))
+        error = ENOTDIR;
+    else if (::access(folder.constData(), W_OK | X_OK) != 0 ||
+             (info.exists() && ::access(QFile::encodeName(path).constData(), W_OK) != 0))
+        error = errno;
+    return error == 0 ? QString() : qt_error_string(error);
 }
 
 } // namespace
 
 QByteArray CProgrammeFile::Format(const Contents &contents)
 {
-    return Serialise(Entries(contents));
+    QVector<QPair<QString, QString>> entries{{kFamilyKey, contents.family},
+                                             {kVersionKey, OneLine(contents.version)}};
+    for (const Key &key : Keys())
+        entries.append({key.path, Text(key, contents.programme)});
+    QByteArray bytes;
+    QString group;
+    for (const auto &entry : entries) {
+        const QString entryGroup = entry.first.section(QLatin1Char('/'), 0, 0);
+        if (entryGroup != group) {
+            if (!bytes.isEmpty())
+                bytes += kLineEnd;
+            bytes += '[' + entryGroup.toUtf8() + ']' + kLineEnd;
+            group = entryGroup;
+        }
+        bytes += entry.first.section(QLatin1Char('/'), 1).toUtf8() + '=' + entry.second.toUtf8() +
+                 kLineEnd;
+    }
+    return bytes;
 }
 
-bool CProgrammeFile::Save(const QString &path, const Contents &contents, QString *message)
+QStringList CProgrammeFile::Warnings(const Contents &contents)
 {
-    const QVector<Entry> entries = Entries(contents);
-    // The texts to be written go through the check of opening, so no saved file is refused.
-    const Lookup written = [&entries](const QString &key, QString *text) {
-        const auto entry = std::find_if(entries.cbegin(), entries.cend(),
-                                        [&key](const Entry &e) { return e.path == key; });
-        if (entry == entries.cend())
-            return false;
-        *text = entry->text;
-        return true;
-    };
-    Contents checked;
-    QString reason = Read(written, contents.programme, &checked);
-    if (reason.isEmpty()) {
-        const QByteArray bytes = Serialise(entries);
-        QSaveFile file(path);
-        // Unbuffered: a full disk cuts a buffered write short without an error, and the save
-        // file then commits the truncated file over the old one.
-        if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && WriteAll(&file, bytes) &&
-            file.commit())
-            return true;
-        reason = file.errorString();
+    const QString refused = Tr("%1: %2 is outside what this version knows; opening this file "
+                               "will refuse it.");
+    QStringList warnings;
+    if (BoardType::LiveType(contents.family) < 0)
+        warnings << refused.arg(kFamilyKey, contents.family);
+    for (const Key &key : Keys()) {
+        BoardProgramme loaded;
+        const QString text = Text(key, contents.programme);
+        if (!Uses(contents.family, key) || Load(key, text, &loaded).isEmpty())
+            continue;
+        warnings << (key.time ? Tr("%1: the board's time is no time of day and is saved empty; "
+                                   "opening this file will refuse it.")
+                                    .arg(key.path)
+                              : refused.arg(key.path, text));
     }
-    *message = Tr("Could not save %1: %2.").arg(FileName(path), reason);
+    return warnings;
+}
+
+QString CProgrammeFile::DestinationProblem(const QString &path, Naming naming)
+{
+    const QString reason = DestinationReason(path);
+    return reason.isEmpty() ? QString() : CouldNotSave(Shown(path, naming), reason);
+}
+
+bool CProgrammeFile::Save(const QString &path, const Contents &contents, QString *message,
+                          Naming naming)
+{
+    QSaveFile file(path);
+    // Unbuffered: a full disk cuts a buffered write short without an error, and the save file
+    // then commits the truncated file over the old one.
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+        WriteAll(&file, Format(contents)) && file.commit())
+        return true;
+    *message = CouldNotSave(Shown(path, naming), file.errorString());
+    return false;
+}
+
+bool CProgrammeFile::Save(QFileDevice *device, const QString &name, const Contents &contents,
+                          QString *message)
+{
+    if (WriteAll(device, Format(contents)))
+        return true;
+    *message = CouldNotSave(name, device->errorString());
     return false;
 }
 
@@ -356,20 +392,26 @@ bool CProgrammeFile::Open(const QString &path, const BoardProgramme &base, Conte
                           QString *message)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *message = CouldNotRead(path, file.errorString());
+    return Open(&file, Shown(path, Naming::BaseName), base, contents, message);
+}
+
+bool CProgrammeFile::Open(QFileDevice *device, const QString &name, const BoardProgramme &base,
+                          Contents *contents, QString *message)
+{
+    if (!device->isOpen() && !device->open(QIODevice::ReadOnly)) {
+        *message = CouldNotRead(name, device->errorString());
         return false;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *message = CouldNotRead(path, file.errorString());
+    const QByteArray bytes = device->readAll();
+    if (device->error() != QFileDevice::NoError) {
+        *message = CouldNotRead(name, device->errorString());
         return false;
     }
     // The INI reader caches parsed files by path, and takes a file rewritten within the same
     // millisecond at its old size for the old one: it parses a copy of its own instead.
     QTemporaryFile copy;
     if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
-        *message = CouldNotRead(path, copy.errorString());
+        *message = CouldNotRead(name, copy.errorString());
         return false;
     }
     QSettings settings(copy.fileName(), QSettings::IniFormat);
@@ -388,21 +430,23 @@ bool CProgrammeFile::Open(const QString &path, const BoardProgramme &base, Conte
     };
     // The reader parses lazily: its status is known only once a key was looked up.
     settings.contains(kFamilyKey);
-    const QString problem = settings.status() == QSettings::NoError ? Read(stored, base, contents)
-                                                                    : Tr("it is not in INI format");
+    const QString twice = CIniDuplicates::First(bytes);
+    const QString problem = settings.status() != QSettings::NoError ? Tr("it is not in INI format")
+                            : !twice.isEmpty() ? Problem(twice, Tr("appears twice"))
+                                               : Read(stored, base, contents);
     if (problem.isEmpty())
         return true;
-    *message = Tr("%1 is not a programme file: %2.").arg(FileName(path), problem);
+    *message = Tr("%1 is not a programme file: %2.").arg(name, problem);
     return false;
 }
 
 QString CProgrammeFile::FamilyProblem(const QString &path, const Contents &contents, int boardType,
-                                      const QString &typeText)
+                                      const QString &typeText, Naming naming)
 {
     if (contents.family == BoardType::Family(boardType))
         return QString();
     return Tr("%1 holds a %2 programme, not one for %3.")
-        .arg(FileName(path), contents.family, typeText);
+        .arg(Shown(path, naming), contents.family, typeText);
 }
 
 QVector<CProgrammeFile::Difference> CProgrammeFile::Compare(const QString &family,
@@ -421,28 +465,29 @@ QVector<CProgrammeFile::Difference> CProgrammeFile::Compare(const QString &famil
     return differences;
 }
 
-QString CProgrammeFile::CompareMessage(const QString &path, const QVector<Difference> &differences)
+QString CProgrammeFile::CompareMessage(const QString &path, const QVector<Difference> &differences,
+                                       Naming naming)
 {
+    const QString name = Shown(path, naming);
     if (differences.isEmpty())
-        return Tr("The board holds %1.").arg(FileName(path));
+        return Tr("The board holds %1.").arg(name);
     if (differences.size() == 1)
-        return Tr("The board differs from %1 in 1 value: %2.")
-            .arg(FileName(path), differences.first().key);
+        return Tr("The board differs from %1 in 1 value: %2.").arg(name, differences.first().key);
     QStringList keys;
     for (const Difference &difference : differences.mid(0, kNamedDifferences))
         keys << difference.key;
     const QString end = differences.size() > kNamedDifferences ? kMoreKeys : QStringLiteral(".");
     return Tr("The board differs from %1 in %2 values: %3")
-               .arg(FileName(path), QString::number(differences.size()), keys.join(kKeySeparator)) +
+               .arg(name, QString::number(differences.size()), keys.join(kKeySeparator)) +
            end;
 }
 
-QString CProgrammeFile::SavedMessage(const QString &path)
+QString CProgrammeFile::SavedMessage(const QString &path, Naming naming)
 {
-    return Tr("Saved the board's programme to %1.").arg(FileName(path));
+    return Tr("Saved the board's programme to %1.").arg(Shown(path, naming));
 }
 
-QString CProgrammeFile::NoReadBackMessage(const QString &path)
+QString CProgrammeFile::NoReadBackMessage(const QString &path, Naming naming)
 {
-    return Tr("Sent %1, but the board did not answer the read-back.").arg(FileName(path));
+    return Tr("Sent %1, but the board did not answer the read-back.").arg(Shown(path, naming));
 }

@@ -27,18 +27,20 @@ const QString kTool = QStringLiteral(LUMIVOR_TOOL);
 
 struct Outcome
 {
-    int status = -1;
+    int status = -1; // -1 after a death by a signal
     QString out;
     QString err;
+    int signal = 0; // the signal the tool died by
 };
 
-// Starts the tool with neither a display nor a platform chosen.
-void Start(QProcess *process, const QStringList &arguments)
+// Starts the tool in the folder with neither a display nor a platform chosen.
+void Start(QProcess *process, const QStringList &arguments, const QString &folder)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QLatin1String(name));
     process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(folder);
     process->start(kTool, arguments);
 }
 
@@ -46,15 +48,18 @@ Outcome Finish(QProcess *process)
 {
     if (!process->waitForFinished(kRunBoundMs))
         process->kill();
-    return {process->exitStatus() == QProcess::NormalExit ? process->exitCode() : -1,
-            QString::fromUtf8(process->readAllStandardOutput()),
-            QString::fromUtf8(process->readAllStandardError())};
+    const bool exited = process->exitStatus() == QProcess::NormalExit;
+    return {exited ? process->exitCode() : -1, QString::fromUtf8(process->readAllStandardOutput()),
+            QString::fromUtf8(process->readAllStandardError()), exited ? 0 : process->exitCode()};
 }
 
-Outcome Run(const QStringList &arguments)
+// Runs the tool in the folder, with these bytes on its standard input.
+Outcome Run(const QStringList &arguments, const QString &folder, const QByteArray &input = {})
 {
     QProcess process;
-    Start(&process, arguments);
+    Start(&process, arguments, folder);
+    process.write(input);
+    process.closeWriteChannel();
     return Finish(&process);
 }
 
@@ -92,7 +97,10 @@ class TestCommandLine : public QObject
 
     QTemporaryDir m_dir;
 
-    QString Path(const QString &name) const { return m_dir.filePath(name); }
+    Outcome RunHere(const QStringList &arguments, const QByteArray &input = {})
+    {
+        return Run(arguments, m_dir.path(), input);
+    }
 
 private slots:
     void initTestCase()
@@ -106,29 +114,46 @@ private slots:
 
     void withoutABoard_data()
     {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("arguments"); // PORT: a simulated board's port
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("err"); // the start of stderr
 
+        const QString tryHelp = "\nTry \"lumivor --help\".\n";
         QTest::newRow("the version") << QStringList{"--version"} << 0 << "lumivor 1.1.0\n"
                                      << QString();
         QTest::newRow("a command without its file")
-            << QStringList{"--read"} << 2 << QString() << "Missing value after '--read'.\n";
+            << QStringList{"--read"} << 2 << QString() << "Missing value after '--read'." + tryHelp;
         QTest::newRow("two commands at once")
-            << QStringList{"--read", "a.ini", "--compare", "b.ini"} << 2 << QString()
-            << "Give one of --read, --write and --compare.\n";
+            << QStringList{"--read", "a.ini", "--compare", "b.ini", "-p", "PORT"} << 2 << QString()
+            << "Give one of --read, --write and --compare." + tryHelp;
+        QTest::newRow("the same command twice")
+            << QStringList{"--read", "a.ini", "--read", "b.ini", "-p", "PORT"} << 2 << QString()
+            << "--read is given twice." + tryHelp;
+        QTest::newRow("a port twice, short and long")
+            << QStringList{"--write", "a.ini", "-p", "PORT", "--port", "PORT"} << 2 << QString()
+            << "--port is given twice." + tryHelp;
+        QTest::newRow("an empty port")
+            << QStringList{"--compare", "a.ini", "--port", ""} << 2 << QString()
+            << "--port needs a port name or path." + tryHelp;
         QTest::newRow("an option the tool does not know")
-            << QStringList{"--compare", "a.ini", "--prot", "ttyUSB0"} << 2 << QString()
-            << "Unknown option 'prot'.\n";
-        QTest::newRow("a stray argument") << QStringList{"--read", "a.ini", "b.ini"} << 2
-                                          << QString() << "Unexpected argument: b.ini\n";
+            << QStringList{"--compare", "a.ini", "--prot", "PORT"} << 2 << QString()
+            << "Unknown option 'prot'." + tryHelp;
+        QTest::newRow("a stray argument")
+            << QStringList{"--read", "a.ini", "b.ini", "-p", "PORT"} << 2 << QString()
+            << "Unexpected argument: b.ini" + tryHelp;
+        QTest::newRow("the window without a display")
+            << QStringList{"-p", "PORT"} << 2 << QString()
+            << "No display to open the window on. Without one, use --read, --write or "
+               "--compare." +
+                   tryHelp;
         QTest::newRow("no board on the port, and no file")
             << QStringList{"--read", "none.ini", "--port", "/nonexistent/ttyUSB7"} << 1 << QString()
             << "No board found: /nonexistent/ttyUSB7 (could not be opened).\n";
     }
 
-    // Runs that end before or at the port scan; none leaves a file behind.
+    // Runs that end before or at the port scan: the board on the port given hears nothing, and
+    // no file is left behind.
     void withoutABoard()
     {
         QFETCH(QStringList, arguments);
@@ -136,36 +161,50 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, err);
 
+        CSimulatedBoard board;
+        QVERIFY(board.Start());
+        arguments.replaceInStrings(QRegularExpression("^PORT$"), board.PortName());
         const QStringList before = QDir(m_dir.path()).entryList(QDir::Files);
-        QProcess process;
-        process.setWorkingDirectory(m_dir.path());
-        Start(&process, arguments);
-        const Outcome run = Finish(&process);
+        const Outcome run = RunHere(arguments);
         QCOMPARE(run.status, status);
         QCOMPARE(run.out, out);
         QVERIFY2(run.err.startsWith(err), qPrintable(run.err));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), before);
+        QCOMPARE(board.ReceivedLines(), QList<QByteArray>());
     }
 
-    // One board's programme copied to another through a file; the copy then holds it.
+    // One board's programme copied to another through standard output and input; a file saved
+    // from the board holds the same bytes, and the copy then holds the programme.
     void copiesAProgrammeFromBoardToBoard()
     {
         CSimulatedBoard source(BoardType::LumivorV1);
         source.SetProgramme(Distinct());
         CSimulatedBoard target(BoardType::LumivorV1);
         QVERIFY(source.Start() && target.Start());
-        const QString file = Path("copy.ini");
 
-        Outcome run = Run({"--read", file, "--port", source.PortName()});
+        const Outcome piped = RunHere({"--read", "-", "-p", source.PortName(), "--verbose"});
+        QCOMPARE(piped.status, 0);
+        QVERIFY(piped.err.endsWith("\nSaved the board's programme to standard output.\n"));
+        // The whole exchange, stamped: the request and the board's reply to it.
+        QStringList traffic = piped.err.split('\n');
+        traffic.erase(traffic.end() - 2, traffic.end());
+        const QRegularExpression stamped("^\\d+\\.\\d{3} [<>] \\S");
+        for (const QString &line : traffic)
+            QVERIFY2(stamped.match(line).hasMatch(), qPrintable(line));
+        QVERIFY(traffic.indexOf(QRegularExpression(".* > ADV#WAKE=\\?$")) <
+                traffic.indexOf(QRegularExpression(".* < \\+WAKE=.*")));
+
+        Outcome run = RunHere({"--read", "copy.ini", "--port", source.PortName()});
         QCOMPARE(run.err, QStringLiteral("Saved the board's programme to copy.ini.\n"));
         QCOMPARE(run.status, 0);
-        QCOMPARE(source.ReceivedLines(), kReadOut);
+        QCOMPARE(source.ReceivedLines(), kReadOut + kReadOut);
+        QCOMPARE(testprogramme::ReadFile(m_dir.filePath("copy.ini")), piped.out.toUtf8());
         QVERIFY(!CProgrammeFile::Compare(BoardType::Family(BoardType::LumivorV1),
                                          ProgrammeOf(source), ProgrammeOf(target))
                      .isEmpty());
 
-        run = Run({"--write", file, "--port", target.PortName()});
-        QCOMPARE(run.err, QStringLiteral("The board holds copy.ini.\n"));
+        run = RunHere({"--write", "-", "--port", target.PortName()}, piped.out.toUtf8());
+        QCOMPARE(run.err, QStringLiteral("The board holds standard input.\n"));
         QCOMPARE(run.out, QString());
         QCOMPARE(run.status, 0);
         QCOMPARE(SettingLines(target), 46);
@@ -174,7 +213,8 @@ private slots:
                     .isEmpty());
 
         target.ClearReceived();
-        run = Run({"--compare", file, "--port", target.PortName()});
+        run = RunHere({"--compare", "copy.ini", "--port", target.PortName(), "-q"});
+        QCOMPARE(run.err, QString());
         QCOMPARE(run.status, 0);
         QCOMPARE(target.ReceivedLines(), kReadOut);
     }
@@ -206,8 +246,10 @@ private slots:
             << "--write" << Edited(v1, "BOARD/family", "KOTA")
             << "prog.ini holds a KOTA programme, not one for Lumivor V1.\n"
             << true;
-        QTest::newRow("a file that cannot be written")
-            << "--read" << QByteArray() << "Could not save prog.ini: " << true;
+        QTest::newRow("a missing folder to save in")
+            << "--read" << QByteArray()
+            << "Could not save missing/prog.ini: No such file or directory.\n"
+            << false;
     }
 
     // A file that cannot be used stops the run with status 2: the board gets at most the
@@ -220,20 +262,54 @@ private slots:
         QFETCH(bool, readOut);
 
         QTemporaryDir dir;
-        QString path = dir.filePath(QStringLiteral("prog.ini"));
         if (!file.isNull())
-            QVERIFY(testprogramme::WriteFile(path, file));
-        if (command == QLatin1String("--read"))
-            path = dir.filePath(QStringLiteral("missing/prog.ini"));
+            QVERIFY(testprogramme::WriteFile(dir.filePath("prog.ini"), file));
+        const QString path = command == "--read" ? "missing/prog.ini" : "prog.ini";
         CSimulatedBoard board(BoardType::LumivorV1);
         QVERIFY(board.Start());
 
-        const Outcome run = Run({command, path, "--port", board.PortName()});
-        QVERIFY2(run.err.startsWith(err), qPrintable(run.err));
+        const Outcome run = Run({command, path, "--port", board.PortName()}, dir.path());
+        QCOMPARE(run.err, err);
         QCOMPARE(run.status, 2);
         QCOMPARE(board.ReceivedLines(), readOut ? kReadOut : QList<QByteArray>());
         const QStringList left = file.isNull() ? QStringList() : QStringList{"prog.ini"};
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), left);
+    }
+
+    // With standard output closed, the programme has nowhere to go: nothing takes its place.
+    void readToAClosedStandardOutputFails()
+    {
+        CSimulatedBoard board;
+        QVERIFY(board.Start());
+        QProcess process;
+        process.start("/bin/sh",
+                      {"-c", "exec \"$0\" --read - -p \"$1\" >&-", kTool, board.PortName()});
+        const Outcome run = Finish(&process);
+        QCOMPARE(run.err, QStringLiteral("Could not save standard output: Bad file descriptor.\n"));
+        QCOMPARE(run.status, 2);
+        QCOMPARE(board.ReceivedLines(), kReadOut);
+    }
+
+    // A value this version does not know is saved as the board holds it, with a warning; opening
+    // the file refuses it.
+    void savesWhatTheBoardHoldsWithAWarning()
+    {
+        CSimulatedBoard board(BoardType::LumivorV1);
+        CSimulatedBoard::Programme programme = CSimulatedBoard::DefaultProgramme();
+        programme.sessions[1].mode = 7;
+        board.SetProgramme(programme);
+        QVERIFY(board.Start());
+
+        Outcome run = RunHere({"--read", "odd.ini", "-p", board.PortName(), "-q"});
+        QCOMPARE(run.err, QStringLiteral("WAKE2/mode: 7 is outside what this version knows; "
+                                         "opening this file will refuse it.\n"));
+        QCOMPARE(run.status, 0);
+        QVERIFY(testprogramme::ReadFile(m_dir.filePath("odd.ini")).contains("[WAKE2]\nmode=7\n"));
+
+        run = RunHere({"--compare", "odd.ini", "-p", board.PortName()});
+        QCOMPARE(run.err, QStringLiteral("odd.ini is not a programme file: WAKE2/mode is not "
+                                         "between 0 and 2.\n"));
+        QCOMPARE(run.status, 2);
     }
 
     void triesOnlyThePortGiven_data()
@@ -252,11 +328,11 @@ private slots:
         QVERIFY(first.Start() && second.Start());
         QString port = second.PortName();
         if (throughLink) {
-            port = Path(QStringLiteral("by-id-link"));
+            port = m_dir.filePath(QStringLiteral("by-id-link"));
             QFile::remove(port);
             QVERIFY(QFile::link(second.PortName(), port));
         }
-        const Outcome run = Run({"--read", Path("second.ini"), "--port", port});
+        const Outcome run = RunHere({"--read", "second.ini", "--port", port});
         QCOMPARE(run.status, 0);
         QCOMPARE(first.ReceivedLines(), QList<QByteArray>());
         QVERIFY(second.ReceivedLines().startsWith("ADV#\r"));
@@ -284,13 +360,14 @@ private slots:
         QVERIFY(board.Start());
         BoardProgramme wanted = ProgrammeOf(board);
         wanted.sessions[2].repeat = 40;
-        const QString file = Path("kota.ini");
+        const QString file = QStringLiteral("kota.ini");
         QVERIFY(testprogramme::WriteFile(
-            file, CProgrammeFile::Format({BoardType::Family(BoardType::Kota), QString(), wanted})));
+            m_dir.filePath(file),
+            CProgrammeFile::Format({BoardType::Family(BoardType::Kota), QString(), wanted})));
         const int before = board.GetProgramme().sessions[2].repeat;
         board.SetFault(Fault::Silent, "ADV#WAKE=2,");
 
-        const Outcome run = Run({"--write", file, "--port", board.PortName()});
+        const Outcome run = RunHere({"--write", file, "--port", board.PortName()});
         QCOMPARE(run.out, QStringLiteral("WAKE3/number: board %1, file 40\n").arg(before));
         QCOMPARE(run.err,
                  QStringLiteral("The board did not answer 1 of 10 lines: its programme may be "
@@ -299,22 +376,31 @@ private slots:
         QCOMPARE(run.status, 3);
     }
 
-    // Ctrl+C during a write lets the line under way end, then tells how many went out.
+    void interruptedWriteEndsAfterItsLine_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl+C") << SIGINT;
+        QTest::newRow("kill, timeout or systemd") << SIGTERM;
+    }
+
+    // A signal during a write lets the line under way end, tells how many went out, then ends
+    // the tool by that same signal.
     void interruptedWriteEndsAfterItsLine()
     {
+        QFETCH(int, signal);
         CSimulatedBoard board(BoardType::LumivorV1);
         QVERIFY(board.Start());
-        const QString file = Path("interrupted.ini");
         QVERIFY(testprogramme::WriteFile(
-            file, CProgrammeFile::Format(
-                      {BoardType::Family(BoardType::LumivorV1), QString(), ProgrammeOf(board)})));
+            m_dir.filePath("interrupted.ini"),
+            CProgrammeFile::Format(
+                {BoardType::Family(BoardType::LumivorV1), QString(), ProgrammeOf(board)})));
         QProcess process;
-        Start(&process, {"--write", file, "--port", board.PortName()});
+        Start(&process, {"--write", "interrupted.ini", "--port", board.PortName()}, m_dir.path());
         QVERIFY(board.WaitForReceived(kReadOut.size() + 3, kRunBoundMs));
-        ::kill(pid_t(process.processId()), SIGINT);
+        ::kill(pid_t(process.processId()), signal);
         const Outcome run = Finish(&process);
 
-        QCOMPARE(run.status, 130);
+        QCOMPARE(run.signal, signal);
         QCOMPARE(
             run.err,
             QStringLiteral("Interrupted: %1 of 46 lines were sent.\n").arg(SettingLines(board)));

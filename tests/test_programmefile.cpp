@@ -166,6 +166,12 @@ private slots:
         QTest::newRow("an unclosed group header")
             << QByteArray("[BOARD\nfamily=unknown\n") + saved.mid(saved.indexOf("[WAKE1]"))
             << refused + "it is not in INI format.";
+        QTest::newRow("a key twice in its group, the last one a good value")
+            << QByteArray(saved).replace("[WAKE1]\n", "[WAKE1]\nstart=25:00:00\n")
+            << refused + "WAKE1/start appears twice.";
+        QTest::newRow("a group twice, each key once")
+            << saved + "[NOTES]\nby=me\n[WAKE1]\nkept=no\n"
+            << refused + "[WAKE1] appears twice.";
         QTest::newRow("no file") << QByteArray()
                                  << "Could not read prog.ini: No such file or directory.";
     }
@@ -316,36 +322,47 @@ private slots:
         QTest::addColumn<Change>("change");
         QTest::addColumn<bool>("diskFull");
         QTest::addColumn<QString>("message"); // empty: saved
+        QTest::addColumn<QStringList>("warnings");
 
-        const QString refused = "Could not save prog.ini: ";
-        QTest::newRow("a programme in range is saved") << Change([](Contents &) {}) << false << "";
+        const QString refused = "; opening this file will refuse it.";
+        QTest::newRow("a programme in range is saved")
+            << Change([](Contents &) {}) << false << "" << QStringList();
         QTest::newRow("an output mode the family does not use is saved") << Change([](Contents &c) {
             c.family = kKota;
             c.programme.outputModes[0] = 9;
-        }) << false << "";
-        QTest::newRow("a wake mode of 3")
-            << Change([](Contents &c) { c.programme.sessions[0].mode = 3; }) << false
-            << refused + "WAKE1/mode is not between 0 and 2.";
-        QTest::newRow("a start time never read")
+        }) << false << "" << QStringList();
+        QTest::newRow("a wake mode of 3 is saved with a warning")
+            << Change([](Contents &c) { c.programme.sessions[0].mode = 3; }) << false << ""
+            << QStringList{"WAKE1/mode: 3 is outside what this version knows" + refused};
+        QTest::newRow("a start time never read is saved empty with a warning")
             << Change([](Contents &c) { c.programme.sessions[1].start = QDateTime(); }) << false
-            << refused + "WAKE2/start is not a time of day (HH:MM:SS).";
-        QTest::newRow("an input's session beyond the fourth")
-            << Change([](Contents &c) { c.programme.inputs[1].session = 4; }) << false
-            << refused + "INPUT2/session is not between 1 and 4.";
+            << ""
+            << QStringList{"WAKE2/start: the board's time is no time of day and is saved empty" +
+                           refused};
+        QTest::newRow("every value out of range is named, in written order")
+            << Change([](Contents &c) {
+                   c.programme.inputs[1].session = 4;
+                   c.programme.sessions[3].mode = -1;
+               })
+            << false << ""
+            << QStringList{"WAKE4/mode: -1 is outside what this version knows" + refused,
+                           "INPUT2/session: 5 is outside what this version knows" + refused};
         QTest::newRow("a family no board has")
-            << Change([](Contents &c) { c.family = "Lumivor V3"; }) << false
-            << refused +
-                   "BOARD/family is not \"Lumivor V1\", \"Lumivor V2\", \"KOTA\" or \"unknown\".";
-        QTest::newRow("a full disk")
-            << Change([](Contents &) {}) << true << refused + "File too large.";
+            << Change([](Contents &c) { c.family = "Lumivor V3"; }) << false << ""
+            << QStringList{"BOARD/family: Lumivor V3 is outside what this version knows" + refused};
+        QTest::newRow("a full disk") << Change([](Contents &) {}) << true
+                                     << "Could not save prog.ini: File too large." << QStringList();
     }
 
-    // A refused save leaves the old file byte for byte and no file beside it.
+    // Whatever the values, the file holds them; each that opening refuses is warned of, and then
+    // opening does refuse the file. A failed save leaves the old file byte for byte and no file
+    // beside it.
     void save()
     {
         QFETCH(Change, change);
         QFETCH(bool, diskFull);
         QFETCH(QString, message);
+        QFETCH(QStringList, warnings);
         QTemporaryDir dir;
         const QString path = dir.filePath("prog.ini");
         const QByteArray old = "[BOARD]\nfamily=KOTA\n";
@@ -366,6 +383,10 @@ private slots:
         QCOMPARE(saved, message.isEmpty());
         QCOMPARE(ReadFile(path), saved ? CProgrammeFile::Format(contents) : old);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"prog.ini"});
+        QCOMPARE(CProgrammeFile::Warnings(contents), warnings);
+        Contents opened;
+        if (saved)
+            QCOMPARE(CProgrammeFile::Open(path, Sample(1), &opened, &said), warnings.isEmpty());
     }
 
     void importReadsASavedProgramme()
