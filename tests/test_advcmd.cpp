@@ -327,7 +327,8 @@ private slots:
         QVERIFY(Lines(*other).isEmpty());
     }
 
-    // A new scan starts on the port that answered last, so silent ports before it cost nothing.
+    // A new scan takes the port that answered last as soon as it answers: the silent ports listed
+    // before it, probed at the same time, hold nothing up and get no more than the handshake.
     void portThatAnsweredLastIsTriedFirst()
     {
         const auto silent1 = StartedBoard(Fault::Silent);
@@ -345,8 +346,8 @@ private slots:
         QVERIFY(bench.link.OpenPort(&name));
         QCOMPARE(name, bench.board.PortName());
         QCOMPARE(Lines(bench.board), (QByteArrayList{kHandshake, kEchoOff}));
-        QVERIFY(Lines(*silent1).isEmpty());
-        QVERIFY(Lines(*silent2).isEmpty());
+        QVERIFY(HandshakeAtMost(*silent1));
+        QVERIFY(HandshakeAtMost(*silent2));
     }
 
     void dataBeforeTheHandshake_data()
