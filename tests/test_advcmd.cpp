@@ -417,6 +417,42 @@ private slots:
         }
     }
 
+    void unplugWhileIdle_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("connectedAfter");
+
+        QTest::newRow("a live type: the link is down") << int(BoardType::LumivorV2) << false;
+        QTest::newRow("a file mode: the link stays up for its command files")
+            << int(BoardType::LumivorV2File) << true;
+    }
+
+    // The board hangs up while nothing is exchanged: the link notices from the event loop, closes
+    // its port and tells its handler, once.
+    void unplugWhileIdle()
+    {
+        QFETCH(int, type);
+        QFETCH(bool, connectedAfter);
+        Bench bench;
+        QVERIFY(bench.Connect());
+        const BoardType::Capabilities caps = BoardType::CapabilitiesOf(type);
+        bench.link.SetBoardInfo(caps.outputs, caps.inputs, caps.powers, type);
+        int told = 0;
+        bench.link.SetUnplugHandler([&] { ++told; });
+
+        bench.board.HangUp();
+        QTRY_COMPARE(told, 1);
+        QVERIFY(bench.link.WasUnplugged());
+        QCOMPARE(bench.link.IsConnected(), connectedAfter);
+        QCOMPARE(bench.link.PortName(), bench.board.PortName());
+        QString version;
+        QVERIFY(!bench.link.GetVersion(&version));
+        QTest::qWait(100);
+        QCOMPARE(told, 1);
+        bench.link.ClosePort();
+        QVERIFY(!bench.link.WasUnplugged());
+    }
+
     void portHeldByAnotherProgramIsSkipped()
     {
         const auto held = StartedBoard();
