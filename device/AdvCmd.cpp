@@ -116,12 +116,17 @@ void CAdvCmd::ClosePort()
     m_connected = false;
 }
 
+QStringList CAdvCmd::ListedPorts() const
+{
+    const PortDiscovery &discovery = m_discovery ? m_discovery : DefaultDiscovery();
+    return discovery ? discovery() : CPortScan::AvailablePorts();
+}
+
 bool CAdvCmd::OpenPort(QString *portName)
 {
     ClosePort();
-    const PortDiscovery &discovery = m_discovery ? m_discovery : DefaultDiscovery();
     CPortScan::Found found = m_scan.Run(
-        discovery ? discovery() : CPortScan::AvailablePorts(), [this] { RunWaitSlice(); },
+        ListedPorts(), [this] { RunWaitSlice(); },
         [this](Direction direction, const QByteArray &bytes) { ObserveTraffic(direction, bytes); });
     if (!found.port)
         return false;
@@ -130,8 +135,10 @@ bool CAdvCmd::OpenPort(QString *portName)
     m_connected = true;
     // The board's answer to this is of no interest; only its echo is switched off.
     m_line->Send(kEchoOff);
-    if (!LineUp())
-        return false; // gone already
+    if (m_line->IsGone()) {
+        m_connected = false;
+        return false;
+    }
     *portName = m_portName;
     return true;
 }
@@ -139,11 +146,14 @@ bool CAdvCmd::OpenPort(QString *portName)
 void CAdvCmd::TakeLine(std::unique_ptr<QSerialPort> port)
 {
     m_line = std::make_unique<CSerialLine>(std::move(port));
-    ++m_lineNumber;
     m_line->SetWaitSlice([this] { RunWaitSlice(); });
     m_line->SetTrafficObserver(
         [this](Direction direction, const QByteArray &bytes) { ObserveTraffic(direction, bytes); });
-    m_line->SetGoneHandler([this] { LineWent(); });
+    m_line->SetGoneHandler([this] { LineUp(); });
+    m_line->SetGoneNotice([this] {
+        if (m_unplugHandler)
+            m_unplugHandler();
+    });
 }
 
 bool CAdvCmd::LineUp()
@@ -152,20 +162,6 @@ bool CAdvCmd::LineUp()
         return true;
     m_connected = m_connected && BoardType::IsFileMode(m_boardType);
     return false;
-}
-
-// Runs inside the port's error signal or a wait of the line: the handler is told later, from the
-// event loop, when no exchange can be under way.
-void CAdvCmd::LineWent()
-{
-    LineUp();
-    QMetaObject::invokeMethod(
-        &m_notices,
-        [this, line = m_lineNumber] {
-            if (line == m_lineNumber && WasUnplugged() && m_unplugHandler)
-                m_unplugHandler();
-        },
-        Qt::QueuedConnection);
 }
 
 bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)

@@ -6,7 +6,6 @@
 #include "device/SerialLine.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -93,12 +92,15 @@ public:
     // Installs the handler told, once per port, that the port went, and returns the one it
     // replaces. It runs from the event loop of the link's thread, never inside an exchange, and
     // only while the port is still the link's; by then the link has closed the port. It may
-    // close or open the link's port, but must not destroy the link.
+    // close or open the link's port.
     UnplugHandler SetUnplugHandler(UnplugHandler handler)
     {
         return std::exchange(m_unplugHandler, std::move(handler));
     }
 
+    // The ports a scan probes: those of this link's discovery, or of the process's default, or
+    // else those the system lists.
+    QStringList ListedPorts() const;
     // Probes every listed port at once and keeps the board's (see CPortScan).
     bool OpenPort(QString *portName);
     // Closes the port; the link is not connected any more.
@@ -106,6 +108,8 @@ public:
     bool GetCmd(int skip, QByteArray command, QStringList *fields);
     void SetBoardInfo(int outputs, int inputs, int powers, int type);
 
+    // A handshake succeeded and the port has not gone since (in a file mode, its going does not
+    // count).
     bool IsConnected() const;
     // The link's port went (unplugged, or its far end hung up) since the last OpenPort() or
     // ClosePort(); PortName() names it.
@@ -115,8 +119,8 @@ public:
     int InputCount() const { return m_inputCount; }
     int PowerCount() const { return m_powerCount; }
     QString PortName() const { return m_portName; }
-    // The ports the last scan tried without finding a board, in scan order; none when it found
-    // one.
+    // The ports the last scan tried without finding a board, in the order of priority; none when
+    // it found one.
     QVector<PortOutcome> LastScan() const { return m_scan.Outcomes(); }
     // Lines given to a command file since construction, and those of them that could not be
     // written.
@@ -177,7 +181,6 @@ private:
     void TakeLine(std::unique_ptr<QSerialPort> port);
     // False once the line is gone, or when there is none; a live link is then not connected.
     bool LineUp();
-    void LineWent();
     // The items the counted queries and the setting commands iterate over.
     int Outputs() const { return std::min(m_outputCount, kMaxOutputs); }
     int Powers() const { return std::min(m_powerCount, kMaxPowers); }
@@ -200,8 +203,6 @@ private:
     bool m_connected = false;
     CPortScan m_scan;
     std::unique_ptr<CSerialLine> m_line;
-    int m_lineNumber = 0; // counts the lines taken, so that a late notice finds its own
-    QObject m_notices;    // receives the queued notices of a line that went
     CCommandFile m_commandFile;
     int m_serialLines = 0;
     int m_unansweredLines = 0;

@@ -45,6 +45,8 @@ void CSerialLine::Go()
     m_port->close();
     if (m_goneHandler)
         m_goneHandler();
+    if (m_goneNotice)
+        QMetaObject::invokeMethod(&m_notices, m_goneNotice, Qt::QueuedConnection);
 }
 
 bool CSerialLine::Stopped() const

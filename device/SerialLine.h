@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMetaObject>
+#include <QObject>
 #include <QSerialPort>
 #include <QString>
 #include <functional>
@@ -29,8 +30,7 @@ public:
     using TrafficObserver = std::function<void(Direction direction, const QByteArray &bytes)>;
     // Asked in every slice: a wait ends at once, without data, when it says so.
     using StopCheck = std::function<bool()>;
-    // Told once, when the line goes: from inside the port's error signal or one of this line's
-    // waits, so it may look at the line but must not destroy it.
+    // Told once, when the line goes.
     using GoneHandler = std::function<void()>;
 
     // Waits of the exchanges, in milliseconds.
@@ -57,7 +57,12 @@ public:
     void SetWaitSlice(WaitSlice slice) { m_waitSlice = std::move(slice); }
     void SetTrafficObserver(TrafficObserver observer) { m_trafficObserver = std::move(observer); }
     void SetStopCheck(StopCheck check) { m_stopCheck = std::move(check); }
+    // Told at once, from inside the port's error signal or one of this line's waits: it may look
+    // at the line but must not destroy it.
     void SetGoneHandler(GoneHandler handler) { m_goneHandler = std::move(handler); }
+    // Told later, from the event loop of the line's thread, outside the line's waits, and not at
+    // all when the line is destroyed first: a watcher may then close and destroy the line.
+    void SetGoneNotice(GoneHandler notice) { m_goneNotice = std::move(notice); }
 
     bool IsGone() const { return m_gone; }
     // Hands the port over, open, e.g. to be moved to another thread; the line is done with.
@@ -93,5 +98,7 @@ private:
     TrafficObserver m_trafficObserver;
     StopCheck m_stopCheck;
     GoneHandler m_goneHandler;
+    GoneHandler m_goneNotice;
+    QObject m_notices;          // receives the queued notice
     QElapsedTimer m_sinceSlice; // since the wait-slice handler last ran
 };

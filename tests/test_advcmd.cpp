@@ -417,6 +417,27 @@ private slots:
         }
     }
 
+    // A link made and used on a thread of its own, with no event loop running: one per board.
+    void linkOnAWorkerThread()
+    {
+        CSimulatedBoard board(BoardType::LumivorV2);
+        QVERIFY(board.Start());
+        QString name;
+        QString version;
+        QThread *worker = QThread::create([&] {
+            CAdvCmd link;
+            link.SetPortDiscovery([&] { return QStringList{board.PortName()}; });
+            if (link.OpenPort(&name))
+                link.GetVersion(&version);
+        });
+        worker->start();
+        QVERIFY(worker->wait(kBoundMs));
+        delete worker;
+
+        QCOMPARE(name, board.PortName());
+        QCOMPARE(version, QString("2LV2-1.12"));
+    }
+
     void unplugWhileIdle_data()
     {
         QTest::addColumn<int>("type");
@@ -428,7 +449,7 @@ private slots:
     }
 
     // The board hangs up while nothing is exchanged: the link notices from the event loop, closes
-    // its port and tells its handler, once.
+    // its port and tells its handler, once, which may then close the link as a watcher would.
     void unplugWhileIdle()
     {
         QFETCH(int, type);
@@ -438,18 +459,26 @@ private slots:
         const BoardType::Capabilities caps = BoardType::CapabilitiesOf(type);
         bench.link.SetBoardInfo(caps.outputs, caps.inputs, caps.powers, type);
         int told = 0;
-        bench.link.SetUnplugHandler([&] { ++told; });
+        bool unplugged = false;
+        bool connected = true;
+        QString version;
+        bool answered = true;
+        bench.link.SetUnplugHandler([&] {
+            ++told;
+            unplugged = bench.link.WasUnplugged();
+            connected = bench.link.IsConnected();
+            answered = bench.link.GetVersion(&version);
+            bench.link.ClosePort();
+        });
 
         bench.board.HangUp();
         QTRY_COMPARE(told, 1);
-        QVERIFY(bench.link.WasUnplugged());
-        QCOMPARE(bench.link.IsConnected(), connectedAfter);
+        QVERIFY(unplugged);
+        QCOMPARE(connected, connectedAfter);
+        QVERIFY(!answered);
         QCOMPARE(bench.link.PortName(), bench.board.PortName());
-        QString version;
-        QVERIFY(!bench.link.GetVersion(&version));
         QTest::qWait(100);
         QCOMPARE(told, 1);
-        bench.link.ClosePort();
         QVERIFY(!bench.link.WasUnplugged());
     }
 
