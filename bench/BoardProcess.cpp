@@ -2,14 +2,19 @@
 
 #include "sim/SimulatedBoard.h"
 
+#include <QByteArrayList>
+
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 // The child's requests, one line each; every request gets one line back.
 constexpr char kSetType[] = "type ";
+constexpr char kStartSilent[] = "silent ";
 constexpr char kClear[] = "clear";
 constexpr char kRead[] = "read";
 
@@ -44,9 +49,19 @@ void WriteLine(int fd, const QByteArray &line)
         _exit(1);
     }
     WriteLine(out, board.PortName().toUtf8());
+    std::vector<std::unique_ptr<CSimulatedBoard>> silent;
     for (;;) {
         const QByteArray request = ReadLine(in);
-        if (request.startsWith(kSetType)) {
+        if (request.startsWith(kStartSilent)) {
+            QByteArrayList names;
+            for (int i = request.mid(int(sizeof(kStartSilent)) - 1).toInt(); i > 0; --i) {
+                silent.push_back(std::make_unique<CSimulatedBoard>(BoardType::LumivorV1));
+                silent.back()->SetFault(CSimulatedBoard::Fault::Silent);
+                if (silent.back()->Start())
+                    names << silent.back()->PortName().toUtf8();
+            }
+            WriteLine(out, names.join(' '));
+        } else if (request.startsWith(kSetType)) {
             board.SetType(request.mid(int(sizeof(kSetType)) - 1).toInt());
             WriteLine(out, "ok");
         } else if (request == kClear) {
@@ -100,6 +115,12 @@ QByteArray CBoardProcess::Ask(const QByteArray &request)
 {
     WriteLine(m_toChild, request);
     return ReadLine(m_fromChild);
+}
+
+QStringList CBoardProcess::StartSilentBoards(int count)
+{
+    return QString::fromUtf8(Ask(kStartSilent + QByteArray::number(count)))
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 void CBoardProcess::SetType(int type)

@@ -2,11 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <sys/types.h>
 
 // A simulated board, paced like a 9600-baud line, running in a child process so that the
-// benchmark's own CPU time is the tool's alone. Talks to the child over two pipes.
+// benchmark's own CPU time is the tool's alone, with silent boards beside it for the port scan.
+// Talks to the child over two pipes.
 class CBoardProcess
 {
 public:
@@ -22,6 +24,8 @@ public:
     ~CBoardProcess();
 
     QString PortName() const { return m_portName; }
+    // Starts `count` more boards in the child that never answer, and returns their ports.
+    QStringList StartSilentBoards(int count);
     void SetType(int type);
     void Clear();
     Traffic Read();

@@ -1,12 +1,13 @@
 // lumivor-bench: times the link against a simulated board paced like a 9600-baud line.
 //
 // For each live board type it measures a connection plus the full read-out, and for each board
-// type the write-out of the whole programme. Each figure is compared with its protocol floor:
-// the waits the protocol mandates for the exchanges that took place, plus the time the board's
-// bytes spend on the line. The board runs in a child process, so the CPU share is the tool's own.
-// Every measured action runs as the window runs it: through an action gate, which handles the
-// window's events in the waits, with the wait cursor and a real progress bar repainted after each
-// step, on the offscreen platform.
+// type the write-out of the whole programme. Then the port scan alone: with eight silent ports
+// listed before the board's, and with no board at all, against one silent port's handshake. Each
+// figure is compared with its protocol floor: the waits the protocol mandates for the exchanges
+// that took place, plus the time the board's bytes spend on the line. The board runs in a child
+// process, so the CPU share is the tool's own. Every measured action runs as the window runs it:
+// through an action gate, which handles the window's events in the waits, with the wait cursor
+// and a real progress bar repainted after each step, on the offscreen platform.
 //
 // Usage: lumivor-bench [--runs N]
 
@@ -33,6 +34,7 @@
 
 namespace {
 constexpr int kDefaultRuns = 3;
+constexpr int kSilentPorts = 8;
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // 8N1: ten bits a byte
 
 // The waits every exchange must sit out after its bytes, in ms.
@@ -135,6 +137,13 @@ void Print(const char *what, const char *type, const Figures &f)
     std::printf("%-22s %-21s %5d %10.1f %10.1f %7s %7s %s\n", what, type, f.lines, f.wallMs,
                 f.floorMs, qPrintable(ratio), qPrintable(cpu), f.ok ? "" : "(failed)");
 }
+
+// Scan rows: the ratio is to one silent port's handshake, the wait no scan can avoid.
+void PrintScan(const char *what, const Figures &f, double referenceMs)
+{
+    std::printf("%-34s %10.1f %7.3f %6.2f%% %s\n", what, f.wallMs, f.wallMs / referenceMs,
+                100.0 * f.cpuMs / f.wallMs, f.ok ? "" : "(failed)");
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -197,5 +206,23 @@ int main(int argc, char *argv[])
             });
         Print("write-out (SendAll)", kTypeNames[type], f);
     }
+
+    // The port scan as "Connect" runs it, with silent ports listed before the board's.
+    const QStringList silent = board.StartSilentBoards(kSilentPorts);
+    const auto scan = [&](const QStringList &ports, bool found) {
+        return Measure(
+            board, runs,
+            [ports](CBoardSettings &s) { s.Link().SetPortDiscovery([ports] { return ports; }); },
+            [&](CBoardSettings &s) {
+                const CActionFeedback busy(&bar, &status, &s, 1);
+                return s.ConnectBoard() == found;
+            });
+    };
+    const Figures one = scan(silent.mid(0, 1), false);
+    std::printf("\n%-34s %10s %7s %7s\n", "port scan", "wall ms", "ratio", "CPU");
+    PrintScan("one silent port, no board", one, one.wallMs);
+    PrintScan("board after 8 silent ports", scan(silent + QStringList{board.PortName()}, true),
+              one.wallMs);
+    PrintScan("8 silent ports, no board", scan(silent, false), one.wallMs);
     return 0;
 }

@@ -4,28 +4,11 @@
 #include "device/ReplyParser.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QSerialPortInfo>
 #include <algorithm>
-#include <grp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-// Waits of the line, in milliseconds.
-constexpr int kQuietStepMs = 100;    // steps of the wait for a quiet line before writing
-constexpr int kFirstReplyMs = 1000;  // for the first byte of any reply
-constexpr int kQueryGapMs = 50;      // silence that ends a query's reply
-constexpr int kGapMs = 100;          // silence that ends the handshake's and a setting's reply
-constexpr int kBytesWrittenMs = 100; // for a setting line to leave the port
-// A device that keeps sending longer than this ends the wait or the collection: it cannot
-// hold the tool hostage, and during the port scan it counts as not answering.
-constexpr int kCollectLimitMs = 2000;
-// Every wait on the line is cut into slices this long, so that the wait-slice handler runs often
-// enough for the window to repaint and answer the desktop while the board is slow.
-constexpr int kSliceMs = 25;
+constexpr int kQueryGapMs = 50; // silence that ends a query's reply
 
 // Requests sent per query before it gives up.
 constexpr int kRetriedAttempts = 5;
@@ -35,13 +18,8 @@ constexpr int kSingleAttempt = 1;
 constexpr int kSkipBare = 3;  // requests ending in CR alone
 constexpr int kSkipQuery = 5; // requests ending in "=?" and CR
 
-constexpr char kHandshake[] = "ADV#\r";
 constexpr char kEchoOff[] = "ADV#ECHO=0\r";
-constexpr char kSuccess[] = "OK";
 constexpr const char *kCommandPrefix = CSettingLines::kCommandPrefix;
-// Command files hold the command (with its CR) and a CR LF line end on every platform,
-// as the files boards are already loaded with.
-constexpr char kFileLineEnd[] = "\r\n";
 
 // The discovery of the links that have none of their own: set once, before they scan, by the
 // program that runs them (the demo, a port named on the command line, a test).
@@ -49,44 +27,6 @@ CAdvCmd::PortDiscovery &DefaultDiscovery()
 {
     static CAdvCmd::PortDiscovery discovery;
     return discovery;
-}
-
-// The device file of a port name, as the serial port itself derives it.
-QString DevicePath(const QString &name)
-{
-    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
-        return name;
-    return QStringLiteral("/dev/") + name;
-}
-
-bool MayReadWrite(const QString &path)
-{
-    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
-}
-
-// A port of the scan that gave no board; for a denied one, with the group owning its device.
-CAdvCmd::PortOutcome Outcome(const QString &name, CAdvCmd::PortFailure failure)
-{
-    CAdvCmd::PortOutcome outcome{name, DevicePath(name), failure, QString(), false};
-    struct stat info
-    {
-    };
-    if (failure != CAdvCmd::PortFailure::PermissionDenied ||
-        ::stat(QFile::encodeName(outcome.path).constData(), &info) != 0)
-        return outcome;
-    if (const group *owner = ::getgrgid(info.st_gid))
-        outcome.group = QString::fromLocal8Bit(owner->gr_name);
-    outcome.groupMayUse = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
-    return outcome;
-}
-
-QStringList AvailablePortNames()
-{
-    QStringList names;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    return names;
 }
 
 QByteArray QueryRequest(const char *name)
@@ -106,37 +46,9 @@ CAdvCmd::CAdvCmd() = default;
 
 CAdvCmd::~CAdvCmd() = default;
 
-void CAdvCmd::SetPortDiscovery(PortDiscovery discovery)
-{
-    m_discovery = std::move(discovery);
-}
-
 void CAdvCmd::SetDefaultPortDiscovery(PortDiscovery discovery)
 {
     DefaultDiscovery() = std::move(discovery);
-}
-
-void CAdvCmd::SetAccessCheck(AccessCheck check)
-{
-    m_accessCheck = std::move(check);
-}
-
-CAdvCmd::LineObserver CAdvCmd::SetLineObserver(LineObserver observer)
-{
-    std::swap(m_lineObserver, observer);
-    return observer;
-}
-
-CAdvCmd::WaitSlice CAdvCmd::SetWaitSlice(WaitSlice slice)
-{
-    std::swap(m_waitSlice, slice);
-    return slice;
-}
-
-CAdvCmd::TrafficObserver CAdvCmd::SetTrafficObserver(TrafficObserver observer)
-{
-    std::swap(m_trafficObserver, observer);
-    return observer;
 }
 
 void CAdvCmd::Observe(const QByteArray &line) const
@@ -145,19 +57,16 @@ void CAdvCmd::Observe(const QByteArray &line) const
         m_lineObserver(line);
 }
 
-void CAdvCmd::Write(const QByteArray &bytes)
+void CAdvCmd::RunWaitSlice() const
 {
-    m_port.write(bytes);
-    if (m_trafficObserver)
-        m_trafficObserver(Direction::Sent, bytes);
+    if (m_waitSlice)
+        m_waitSlice();
 }
 
-QByteArray CAdvCmd::ReadAll()
+void CAdvCmd::ObserveTraffic(Direction direction, const QByteArray &bytes) const
 {
-    const QByteArray bytes = m_port.readAll();
-    if (m_trafficObserver && !bytes.isEmpty())
-        m_trafficObserver(Direction::Received, bytes);
-    return bytes;
+    if (m_trafficObserver)
+        m_trafficObserver(direction, bytes);
 }
 
 void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
@@ -168,175 +77,82 @@ void CAdvCmd::SetBoardInfo(int outputs, int inputs, int powers, int type)
     m_boardType = type;
 }
 
+bool CAdvCmd::IsConnected() const
+{
+    return m_connected && (BoardType::IsFileMode(m_boardType) || !WasUnplugged());
+}
+
 void CAdvCmd::ClosePort()
 {
-    if (m_port.isOpen())
-        m_port.close();
+    m_line.reset();
     m_connected = false;
+}
+
+QStringList CAdvCmd::ListedPorts() const
+{
+    const PortDiscovery &discovery = m_discovery ? m_discovery : DefaultDiscovery();
+    return discovery ? discovery() : CPortScan::AvailablePorts();
 }
 
 bool CAdvCmd::OpenPort(QString *portName)
 {
-    if (m_connected)
-        ClosePort();
-    const PortDiscovery &discovery = m_discovery ? m_discovery : DefaultDiscovery();
-    QStringList names = discovery ? discovery() : AvailablePortNames();
-    // The port on which the board answered last is tried first while it is still listed.
-    if (!m_portName.isEmpty() && names.removeAll(m_portName) > 0)
-        names.prepend(m_portName);
-    m_lastScan.clear();
-    for (const QString &name : names) {
-        PortFailure failure = PortFailure::NotOpened;
-        if (!TryHandshake(name, &failure)) {
-            m_lastScan << Outcome(name, failure);
-            continue;
-        }
-        m_lastScan.clear();
-        *portName = name;
-        m_portName = name;
-        m_connected = true;
-        // The board's answer to this is of no interest; only its echo is switched off.
-        Emit(kEchoOff);
-        return true;
-    }
-    return false;
-}
-
-// Opens one port, sets it up and asks "ADV#"; leaves the port open only when the reply holds "OK",
-// and otherwise tells why not.
-bool CAdvCmd::TryHandshake(const QString &name, PortFailure *failure)
-{
-    m_port.setPortName(name);
-    const bool opened = m_port.open(QIODevice::ReadWrite);
-    *failure = opened ? PortFailure::NotSetUp : OpenFailure();
-    const bool ready = opened && m_port.setBaudRate(QSerialPort::Baud9600) &&
-                       m_port.setDataBits(QSerialPort::Data8) &&
-                       m_port.setParity(QSerialPort::NoParity) &&
-                       m_port.setStopBits(QSerialPort::OneStop) &&
-                       m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (ready) {
-        *failure = PortFailure::NoAnswer;
-        m_port.flush();
-        QByteArray reply;
-        // What arrives before the handshake stays in the buffer and counts as part of the reply.
-        if (WaitQuiet()) {
-            Write(kHandshake);
-            m_port.flush();
-            if (WaitForData(kFirstReplyMs) && Collect(kGapMs, &reply) && reply.contains(kSuccess))
-                return true;
-        }
-    }
-    m_port.close();
-    return false;
-}
-
-// The serial port reports both a device this user may not open and one held by another program
-// as a permission error; the device file's rights tell them apart.
-CAdvCmd::PortFailure CAdvCmd::OpenFailure() const
-{
-    switch (m_port.error()) {
-    case QSerialPort::PermissionError: {
-        const QString path = DevicePath(m_port.portName());
-        const bool mayUse = m_accessCheck ? m_accessCheck(path) : MayReadWrite(path);
-        return mayUse ? PortFailure::InUse : PortFailure::PermissionDenied;
-    }
-    case QSerialPort::UnsupportedOperationError:
-        return PortFailure::NotSetUp;
-    default:
-        return PortFailure::NotOpened;
-    }
-}
-
-// True once bytes arrive that were not in the buffer when the wait began; false after `ms`
-// without any, or at once when the line is gone. Between two slices the handler runs; the port's
-// notifier may then move arriving bytes into the buffer, so the buffer is looked at too.
-bool CAdvCmd::WaitForData(int ms)
-{
-    const qint64 before = m_port.bytesAvailable();
-    QElapsedTimer elapsed;
-    elapsed.start();
-    for (;;) {
-        RunWaitSlice();
-        if (m_port.bytesAvailable() > before)
-            return true;
-        const qint64 left = ms - elapsed.elapsed();
-        if (left <= 0)
-            return false;
-        if (m_port.waitForReadyRead(int(std::min<qint64>(left, kSliceMs))))
-            return true;
-        // A slice without data leaves a timeout; any other error means the line is gone. Errors
-        // are not cleared before each slice: for bytes that come one at a time, that would cost
-        // more than the wait itself.
-        const QSerialPort::SerialPortError error = m_port.error();
-        if (error != QSerialPort::TimeoutError && error != QSerialPort::NoError)
-            return false;
-    }
-}
-
-// At most once a slice: bytes that trickle in at the line's pace must not make the handler run
-// for each of them.
-void CAdvCmd::RunWaitSlice()
-{
-    if (!m_waitSlice || (m_sinceSlice.isValid() && m_sinceSlice.elapsed() < kSliceMs))
-        return;
-    m_waitSlice();
-    m_sinceSlice.start();
-}
-
-bool CAdvCmd::WaitQuiet()
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (WaitForData(kQuietStepMs)) {
-        if (elapsed.elapsed() > kCollectLimitMs)
-            return false;
-    }
-    return true;
-}
-
-bool CAdvCmd::Collect(int gapMs, QByteArray *reply)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    reply->append(ReadAll());
-    while (WaitForData(gapMs)) {
-        reply->append(ReadAll());
-        if (elapsed.elapsed() > kCollectLimitMs)
-            return false;
-    }
-    return true;
-}
-
-// Writes one line after a quiet line, then reads and drops whatever the board answers. False
-// when the line did not leave in time or the board sent nothing back.
-bool CAdvCmd::Emit(const QByteArray &line)
-{
-    WaitQuiet();
-    // The line leaves in the written-bytes wait; nothing may handle the port's events before it,
-    // or its notifier would write the line and the wait would find nothing left to write.
-    Write(line);
-    if (!m_port.waitForBytesWritten(kBytesWrittenMs) || !WaitForData(kFirstReplyMs))
+    ClosePort();
+    CPortScan::Found found = m_scan.Run(
+        ListedPorts(), [this] { RunWaitSlice(); },
+        [this](Direction direction, const QByteArray &bytes) { ObserveTraffic(direction, bytes); });
+    if (!found.port)
         return false;
-    QByteArray dropped;
-    Collect(kGapMs, &dropped);
+    m_portName = found.name;
+    TakeLine(std::move(found.port));
+    m_connected = true;
+    // The board's answer to this is of no interest; only its echo is switched off.
+    m_line->Send(kEchoOff);
+    if (m_line->IsGone()) {
+        m_connected = false;
+        return false;
+    }
+    *portName = m_portName;
     return true;
+}
+
+void CAdvCmd::TakeLine(std::unique_ptr<QSerialPort> port)
+{
+    m_line = std::make_unique<CSerialLine>(std::move(port));
+    m_line->SetWaitSlice([this] { RunWaitSlice(); });
+    m_line->SetTrafficObserver(
+        [this](Direction direction, const QByteArray &bytes) { ObserveTraffic(direction, bytes); });
+    m_line->SetGoneHandler([this] { LineUp(); });
+    m_line->SetGoneNotice([this] {
+        if (m_unplugHandler)
+            m_unplugHandler();
+    });
+}
+
+bool CAdvCmd::LineUp()
+{
+    if (m_line && !m_line->IsGone())
+        return true;
+    m_connected = m_connected && BoardType::IsFileMode(m_boardType);
+    return false;
 }
 
 bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
 {
     fields->clear();
+    if (!LineUp())
+        return false;
     // A reply that came after its query gave up waits in the buffer; read as the start of this
     // reply it would pass for another query's answer, so it is dropped. There is no wait for a
     // quiet line: the request leaves at once, not only when the port next waits for writing.
-    m_port.clear(QSerialPort::Input);
-    Write(command);
-    m_port.flush();
+    m_line->ClearInput();
+    m_line->Write(command);
+    m_line->Flush();
     Observe(command);
-    if (!WaitForData(kFirstReplyMs))
+    if (!m_line->WaitForData(CSerialLine::kFirstReplyMs))
         return false;
     QByteArray reply;
-    Collect(kQueryGapMs, &reply); // a device that never stops is cut off; parse what came
-    if (!reply.contains(kSuccess))
+    m_line->Collect(kQueryGapMs, &reply); // a device that never stops is cut off; parse what came
+    if (!CReplyParser::IsSuccess(reply))
         return false;
 
     const QString text = QString::fromUtf8(reply.constData()); // up to the first NUL byte
@@ -566,26 +382,19 @@ bool CAdvCmd::SendLines(const CSettingLines::Lines &lines)
 void CAdvCmd::SendCmd(const QByteArray &line)
 {
     if (BoardType::IsFileMode(m_boardType)) {
-        AppendToCommandFile(line);
+        const QString file = BoardType::CommandFile(m_boardType);
+        if (!file.isEmpty())
+            m_commandFile.Append(file, line);
     } else {
+        // A line for a port that is gone would go nowhere: it is not sent, and nor is the rest.
+        if (!LineUp())
+            return;
+        const CSerialLine::Outcome outcome = m_line->Send(line);
+        if (outcome == CSerialLine::Outcome::NotWritten)
+            return;
         ++m_serialLines;
-        if (!Emit(line))
+        if (outcome == CSerialLine::Outcome::Unanswered)
             ++m_unansweredLines;
     }
     Observe(line);
-}
-
-// Every line opens and closes the file anew; a line that cannot be written is lost, and the
-// next line tries again.
-void CAdvCmd::AppendToCommandFile(const QByteArray &line)
-{
-    const QString name = BoardType::CommandFile(m_boardType);
-    if (name.isEmpty())
-        return;
-    ++m_commandFileLines;
-    const QByteArray bytes = line + kFileLineEnd;
-    QFile file(name);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size() ||
-        !file.flush())
-        ++m_commandFileFailures;
 }

@@ -2,60 +2,50 @@
 
 #include "device/BoardRecords.h"
 #include "device/SettingLines.h"
+#include "device/CommandFile.h"
+#include "device/PortScan.h"
+#include "device/SerialLine.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QSerialPort>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <utility>
 
 // The serial link to a board and the "ADV#" commands spoken over it.
 //
-// Every exchange runs on the calling (GUI) thread with bounded waits. Each wait on the line is
-// cut into short slices, and between two slices the wait-slice handler runs, so the window can
-// handle its events while the board is slow. Queries are request/reply transactions; setting
-// commands go through SendCmd to the port, or in a file mode to the board family's command file.
-// Nothing is sent while the link is not connected.
+// Every exchange runs on the thread that uses the link (the window's, or a worker's) with bounded
+// waits. Each wait on the line is cut into short slices, and between two slices the wait-slice
+// handler runs, so the window can handle its events while the board is slow. Queries are
+// request/reply transactions; setting commands go through SendCmd to the port, or in a file mode
+// to the board family's command file. Nothing is sent while the link is not connected.
+//
+// A port that goes (the board unplugged, its far end hung up) is closed at once. In a live board
+// type the link is then not connected: the rest of an action sends nothing, and queries fail at
+// once. In a file mode the link stays connected, for its command files.
 class CAdvCmd
 {
 public:
     // Lists the names of the serial ports to scan, in scan order.
     using PortDiscovery = std::function<QStringList()>;
-    // Tells whether this user may read and write the device file at this path.
-    using AccessCheck = std::function<bool(const QString &path)>;
+    using AccessCheck = CPortScan::AccessCheck;
+    using PortOpener = CPortScan::Opener;
     // Sees every query request and every setting line the link writes, once it is written.
     using LineObserver = std::function<void(const QByteArray &line)>;
-    // Runs between the slices of every wait on the line.
-    using WaitSlice = std::function<void()>;
-    // Sees every byte the link writes to the port and every byte it reads from it, in order.
-    enum class Direction
-    {
-        Sent,
-        Received,
-    };
-    using TrafficObserver = std::function<void(Direction direction, const QByteArray &bytes)>;
+    // Runs between the slices of every wait on the line and of the port scan.
+    using WaitSlice = CSerialLine::WaitSlice;
+    // Sees every byte the link writes to its port and every byte it reads from it, in order, the
+    // handshake that found the board included.
+    using Direction = CSerialLine::Direction;
+    using TrafficObserver = CSerialLine::TrafficObserver;
+    // Told when the port of this link goes.
+    using UnplugHandler = std::function<void()>;
 
-    // Why a port of the last scan did not give a board.
-    enum class PortFailure
-    {
-        NoAnswer,         // opened and set up; the handshake got no reply holding "OK"
-        PermissionDenied, // this user lacks the rights on the device file
-        InUse,            // held by another program (lock file or exclusive open)
-        NotSetUp,         // not a terminal, or it refused a line setting
-        NotOpened,        // any other failure of the open
-    };
-
-    struct PortOutcome
-    {
-        QString name;
-        QString path; // the device file
-        PortFailure failure;
-        QString group;    // the group owning the device file, for a denied port
-        bool groupMayUse; // that group may read and write the device file
-    };
+    using PortFailure = CPortScan::PortFailure;
+    using PortOutcome = CPortScan::PortOutcome;
 
     // The setting commands, for the number of lines each emits.
     using Setting = CSettingLines::Setting;
@@ -69,39 +59,66 @@ public:
     // demo or a port named on the command line hands in its own list instead. A link without a
     // discovery of its own uses the process's default, set before the links that use it scan; an
     // empty function restores the real list.
-    void SetPortDiscovery(PortDiscovery discovery);
+    void SetPortDiscovery(PortDiscovery discovery) { m_discovery = std::move(discovery); }
     static void SetDefaultPortDiscovery(PortDiscovery discovery);
     // Seam of the rights check that tells a denied port from one in use; an empty function
     // restores the check of the device file's rights.
-    void SetAccessCheck(AccessCheck check);
+    void SetAccessCheck(AccessCheck check) { m_scan.SetAccessCheck(std::move(check)); }
+    // Seam of the scan's open of each port, for opens that block; an empty function restores
+    // the port's own open.
+    void SetPortOpener(PortOpener opener) { m_scan.SetOpener(std::move(opener)); }
     // Installs the observer of every line written and returns the one it replaces.
-    LineObserver SetLineObserver(LineObserver observer);
+    LineObserver SetLineObserver(LineObserver observer)
+    {
+        return std::exchange(m_lineObserver, std::move(observer));
+    }
     // Installs the handler run between the slices of every wait and returns the one it replaces.
-    WaitSlice SetWaitSlice(WaitSlice slice);
+    WaitSlice SetWaitSlice(WaitSlice slice) { return std::exchange(m_waitSlice, std::move(slice)); }
     // Installs the observer of the bytes on the line and returns the one it replaces.
-    TrafficObserver SetTrafficObserver(TrafficObserver observer);
+    TrafficObserver SetTrafficObserver(TrafficObserver observer)
+    {
+        return std::exchange(m_trafficObserver, std::move(observer));
+    }
+    // Installs the handler told, once per port, that the port went, and returns the one it
+    // replaces. It runs from the event loop of the link's thread, never inside an exchange, and
+    // only while the port is still the link's; by then the link has closed the port. It may
+    // close or open the link's port.
+    UnplugHandler SetUnplugHandler(UnplugHandler handler)
+    {
+        return std::exchange(m_unplugHandler, std::move(handler));
+    }
 
+    // The ports a scan probes: those of this link's discovery, or of the process's default, or
+    // else those the system lists.
+    QStringList ListedPorts() const;
+    // Probes every listed port at once and keeps the board's (see CPortScan).
     bool OpenPort(QString *portName);
     // Closes the port; the link is not connected any more.
     void ClosePort();
     bool GetCmd(int skip, QByteArray command, QStringList *fields);
     void SetBoardInfo(int outputs, int inputs, int powers, int type);
 
-    bool IsConnected() const { return m_connected; }
+    // A handshake succeeded and the port has not gone since (in a file mode, its going does not
+    // count).
+    bool IsConnected() const;
+    // The link's port went (unplugged, or its far end hung up) since the last OpenPort() or
+    // ClosePort(); PortName() names it.
+    bool WasUnplugged() const { return m_line && m_line->IsGone(); }
     int BoardType() const { return m_boardType; }
     int OutputCount() const { return m_outputCount; }
     int InputCount() const { return m_inputCount; }
     int PowerCount() const { return m_powerCount; }
     QString PortName() const { return m_portName; }
-    // The ports the last scan tried without finding a board, in scan order; none when it found
-    // one.
-    QVector<PortOutcome> LastScan() const { return m_lastScan; }
+    // The ports the last scan tried without finding a board, in the order of priority; none when
+    // it found one.
+    QVector<PortOutcome> LastScan() const { return m_scan.Outcomes(); }
     // Lines given to a command file since construction, and those of them that could not be
     // written.
-    int CommandFileLines() const { return m_commandFileLines; }
-    int CommandFileFailures() const { return m_commandFileFailures; }
+    int CommandFileLines() const { return m_commandFile.Lines(); }
+    int CommandFileFailures() const { return m_commandFile.Failures(); }
     // Setting lines written to the serial port since construction, and those of them the board
-    // did not answer: the write did not complete in time, or no byte came back.
+    // did not answer: the write did not complete in time, or no byte came back. A line for a
+    // port that is gone is not written and not counted.
     int SerialLines() const { return m_serialLines; }
     int UnansweredLines() const { return m_unansweredLines; }
 
@@ -154,28 +171,23 @@ private:
                       const std::function<void(const QStringList &)> &store);
     // A query whose reply is one text field.
     bool QueryText(int skip, const QByteArray &request, int attempts, QString *out);
-    bool WaitForData(int ms);
-    void RunWaitSlice();
-    bool WaitQuiet();
-    bool Collect(int gapMs, QByteArray *reply);
-    bool TryHandshake(const QString &name, PortFailure *failure);
-    PortFailure OpenFailure() const;
+    // Takes the board's port as the link's line, with the link's hooks.
+    void TakeLine(std::unique_ptr<QSerialPort> port);
+    // False once the line is gone, or when there is none; a live link is then not connected.
+    bool LineUp();
     // The items the counted queries and the setting commands iterate over.
     int Outputs() const { return std::min(m_outputCount, kMaxOutputs); }
     int Powers() const { return std::min(m_powerCount, kMaxPowers); }
     int Inputs() const { return std::min(m_inputCount, kMaxInputs); }
-    bool Emit(const QByteArray &line);
-    void AppendToCommandFile(const QByteArray &line);
     void Observe(const QByteArray &line) const;
-    // Writes to the port and reads everything it holds, for the traffic observer to see.
-    void Write(const QByteArray &bytes);
-    QByteArray ReadAll();
+    void RunWaitSlice() const;
+    void ObserveTraffic(Direction direction, const QByteArray &bytes) const;
 
     PortDiscovery m_discovery;
-    AccessCheck m_accessCheck;
     LineObserver m_lineObserver;
     WaitSlice m_waitSlice;
     TrafficObserver m_trafficObserver;
+    UnplugHandler m_unplugHandler;
 
     int m_inputCount = 0;
     int m_powerCount = 0;
@@ -183,11 +195,9 @@ private:
     int m_boardType = 0;
     QString m_portName;
     bool m_connected = false;
-    QSerialPort m_port;
-    QVector<PortOutcome> m_lastScan;
-    int m_commandFileLines = 0;
-    int m_commandFileFailures = 0;
+    CPortScan m_scan;
+    std::unique_ptr<CSerialLine> m_line;
+    CCommandFile m_commandFile;
     int m_serialLines = 0;
     int m_unansweredLines = 0;
-    QElapsedTimer m_sinceSlice; // since the wait-slice handler last ran
 };

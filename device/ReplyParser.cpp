@@ -3,6 +3,8 @@
 #include <algorithm>
 
 namespace {
+constexpr char kSuccess[] = "OK";
+
 qint32 ToInt(const QString &field)
 {
     return field.toInt(nullptr, 10); // 0 for anything that is not a 32-bit decimal integer
@@ -18,6 +20,11 @@ const QString &CReplyParser::TimeFormat()
 {
     static const QString format = QStringLiteral("\"hh:mm:ss\"");
     return format;
+}
+
+bool CReplyParser::IsSuccess(const QByteArray &reply)
+{
+    return reply.contains(kSuccess);
 }
 
 bool CReplyParser::SplitFields(const QString &text, int header, QStringList *fields)

@@ -2,6 +2,7 @@
 
 #include "device/BoardRecords.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,9 @@ public:
     static constexpr int kFieldsPerRailTimes = kFieldsPerPowerTime * kSessionCount;
     static constexpr int kFieldsPerInput = 4; // input, session, detection, enabled
     static constexpr int kBatteryFields = 2;  // low, high
+
+    // A reply counts as a success when its bytes hold "OK" anywhere, a field's text included.
+    static bool IsSuccess(const QByteArray &reply);
 
     // Appends the fields of every data line of the text: "+", `header` characters in all from
     // the "+" on, fields separated by commas, one more character, CR. True when at least one

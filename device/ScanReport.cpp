@@ -25,6 +25,8 @@ QString Reason(CAdvCmd::PortFailure failure)
         return Tr("in use by another program");
     case CAdvCmd::PortFailure::NotSetUp:
         return Tr("could not be set up");
+    case CAdvCmd::PortFailure::NotOpenedInTime:
+        return Tr("did not open within 1 s");
     case CAdvCmd::PortFailure::NotOpened:
         break;
     }

@@ -23,3 +23,17 @@ QString CWriteReport::Unanswered(int unanswered, int lines)
         .arg(unanswered)
         .arg(lines);
 }
+
+QString CWriteReport::Unplugged(const QString &port)
+{
+    return QCoreApplication::translate(kContext, "The board on %1 was unplugged.").arg(port);
+}
+
+QString CWriteReport::UnpluggedDuringWrite(const QString &port, int sent, int lines)
+{
+    return QCoreApplication::translate(kContext,
+                                       "The board on %1 was unplugged: %2 of %3 lines were sent.")
+        .arg(port)
+        .arg(sent)
+        .arg(lines);
+}

@@ -38,6 +38,14 @@ inline QByteArrayList Lines(const CSimulatedBoard &board)
     return lines;
 }
 
+// A port the scan probed but did not take got the handshake, or nothing when the scan had
+// decided before its probe wrote.
+inline bool HandshakeAtMost(const CSimulatedBoard &board)
+{
+    const QByteArrayList lines = Lines(board);
+    return lines.isEmpty() || lines == QByteArrayList{"ADV#\r"};
+}
+
 // Waits, without running the event loop, until `done` holds; false when the bound passed first.
 template <typename Predicate> bool WaitUntil(Predicate done, int boundMs = kBoundMs)
 {

@@ -1,5 +1,6 @@
 #include "device/AdvCmd.h"
 #include "device/BoardSettings.h"
+#include "device/WriteReport.h"
 #include "tests/LinkBench.h"
 
 #include <QDir>
@@ -538,6 +539,42 @@ private slots:
             QCOMPARE(Lines(bench.board), QByteArrayList{line});
             QVERIFY(NoCommandFile());
         }
+    }
+
+    void boardGoesDuringAWriteOut_data()
+    {
+        QTest::addColumn<QByteArray>("lastLine"); // the line on which the board hangs up
+        QTest::addColumn<int>("sent");
+
+        QTest::newRow("on the first line") << QByteArray("ADV#POWER=1,") << 1;
+        QTest::newRow("in the middle of the output timings")
+            << QByteArray("ADV#COUTPUT=1,3,") << 20;
+    }
+
+    // The lines after a hang-up would go nowhere: they are not sent, and the link is down and
+    // knows why.
+    void boardGoesDuringAWriteOut()
+    {
+        QFETCH(QByteArray, lastLine);
+        QFETCH(int, sent);
+        ModelBench bench(BoardType::LumivorV1);
+        Programme().StoreIn(&bench.settings);
+        QVERIFY(bench.Connect());
+        bench.settings.SetBoardType(BoardType::LumivorV1);
+        bench.board.SetFault(Fault::HangUp, lastLine);
+        const CAdvCmd &link = bench.settings.Link();
+
+        QVERIFY(!bench.settings.SendAll());
+        QCOMPARE(link.SerialLines(), sent);
+        QCOMPARE(Lines(bench.board).size(), sent);
+        QVERIFY(!link.IsConnected());
+        QVERIFY(link.WasUnplugged());
+        QCOMPARE(CWriteReport::UnpluggedDuringWrite(link.PortName(), link.SerialLines(), 46),
+                 QString("The board on %1 was unplugged: %2 of 46 lines were sent.")
+                     .arg(bench.board.PortName())
+                     .arg(sent));
+        QVERIFY(!bench.settings.SetBatteryThresholds({3300, 4100}));
+        QCOMPARE(link.SerialLines(), sent);
     }
 
     void lateAnswerToASettingLine_data()

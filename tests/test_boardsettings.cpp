@@ -712,8 +712,9 @@ private slots:
         QCOMPARE(Text(Of(settings)), Text(Sentinels()));
     }
 
-    // The board goes away in the middle of a read-out: every later exchange fails within its
-    // waits, a new scan finds nothing, and a board that appears later is found.
+    // The board goes away in the middle of a read-out: the link is down from then on, so every
+    // later exchange fails at once, a new scan finds nothing, and a board that appears later is
+    // found.
     void boardHangsUpDuringTheReadOut()
     {
         ModelBench bench(BoardType::LumivorV1);
@@ -735,7 +736,8 @@ private slots:
         QString text = "kept";
         QVERIFY(!bench.settings.GetTime(&text));
         QCOMPARE(text, QString("kept"));
-        QVERIFY(bench.settings.SetPowerModes(1, 1)); // into the void, but connected still
+        QVERIFY(!bench.settings.SetPowerModes(1, 1));
+        QVERIFY(bench.settings.Link().WasUnplugged());
         QVERIFY(!bench.settings.ConnectBoard());
         QVERIFY(!bench.settings.IsConnected());
         QCOMPARE(bench.settings.GetPortName(), port);
