@@ -37,7 +37,8 @@ CCommandOptions::CCommandOptions(Use use) : m_forWindow(use == Use::Window)
     } else {
         m_parser.setApplicationDescription(
             Tr("Configures Lumivor and KOTA controller boards over a serial port. Without "
-               "--read, --write or --compare it opens its window."));
+               "--read, --write or --compare it opens its window, and then the programme file "
+               "given, if any (lumivor FILE)."));
         m_options
             << QCommandLineOption(kRead,
                                   Tr("Find the board, read it out and save its programme to FILE "
@@ -105,8 +106,12 @@ QString CCommandOptions::Check()
     }
     if (!m_forWindow && named != 1)
         return Tr("Give one of --read, --write and --compare.");
-    if (!m_parser.positionalArguments().isEmpty())
-        return Tr("Unexpected argument: %1").arg(m_parser.positionalArguments().first());
+    QStringList positional = m_parser.positionalArguments();
+    // The window opens one programme file.
+    if (m_forWindow && !positional.isEmpty())
+        m_path = positional.takeFirst();
+    if (!positional.isEmpty())
+        return Tr("Unexpected argument: %1").arg(positional.first());
     if (given.contains(kPort) && Port().isEmpty())
         return Tr("--port needs a port name or path.");
     if (Quiet() && Verbose())

@@ -7,8 +7,8 @@
 #include <QStringList>
 
 // The options of the tool's command line and their usage checks: the commands that run without a
-// window with their options, or the window's --port alone. Qt's own options are gone from the
-// window's arguments by the time they come here.
+// window with their options, or the window's --port and the one programme file it opens. Qt's own
+// options are gone from the window's arguments by the time they come here.
 class CCommandOptions
 {
 public:
@@ -40,7 +40,7 @@ public:
     QString HelpText() const { return m_parser.helpText(); }
 
     Command GetCommand() const { return m_command; }
-    // The command's file as given.
+    // The command's file as given; for the window, the programme file to open, if any.
     QString Path() const { return m_path; }
     // The one port to try; empty for every port.
     QString Port() const;

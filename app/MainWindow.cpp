@@ -1,10 +1,10 @@
 #include "app/MainWindow.h"
 
 #include "app/ActionGate.h"
+#include "app/ProgrammeActions.h"
 #include "app/TerminationSignals.h"
+#include "device/BackupStore.h"
 #include "device/BoardSettings.h"
-#include "device/BoardType.h"
-#include "device/ProgrammeFile.h"
 #include "device/ScanReport.h"
 #include "pages/ActionFeedback.h"
 #include "pages/Curve.h"
@@ -13,14 +13,12 @@
 #include "pages/Wake.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 
@@ -37,16 +35,12 @@ const QPoint kChartAreaPosition(10, 500);
 const QSize kChartAreaSize(750, 100);
 const QString kChartStyleSheet = QStringLiteral(" #datawidget { background-color:#000; } ");
 
-// The file dialogs of programme files.
-const char *const kProgrammeFilter =
-    QT_TRANSLATE_NOOP("MainWindow", "Programme files (*.ini);;All files (*)");
-const QString kProgrammeSuffix = QStringLiteral("ini");
-
 } // namespace
 
 using Form = MainWindowForm;
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWindowForm)
+MainWindow::MainWindow(const QString &programmeFile, QWidget *parent)
+    : QMainWindow(parent), m_form(new MainWindowForm)
 {
     // 1. The widget tree; "Photo Session 1" is the current tab.
     m_form->Build(this);
@@ -60,13 +54,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWi
     connect(m_form->actionAdmin, SIGNAL(triggered()), this, SLOT(Admin()));
     connect(m_form->actionStandard, SIGNAL(triggered()), this, SLOT(Standard()));
     connect(m_form->pbConnect, SIGNAL(clicked()), this, SLOT(Connect()));
-    connect(m_form->actionOpenProgramme, &QAction::triggered, this, &MainWindow::OpenProgramme);
-    connect(m_form->actionSaveProgramme, &QAction::triggered, this, &MainWindow::SaveProgramme);
     connect(m_form->actionQuit, &QAction::triggered, this, &QWidget::close);
 
-    // 4. The board settings model with its link and the gate its actions start through, the
-    // close requests of SIGTERM and SIGHUP, then the chart under the tabs.
+    // 4. The board settings model with its link, the backups of what boards held, the gate the
+    // actions start through, the close requests of SIGTERM and SIGHUP, then the chart under the
+    // tabs.
     m_settings = std::make_unique<CBoardSettings>();
+    m_backups = std::make_unique<CBackupStore>();
     m_gate = new CActionGate(this, &m_settings->Link());
     new CTerminationSignals(this);
     m_chartArea = new QScrollArea;
@@ -85,23 +79,32 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), m_form(new MainWi
     m_chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     // 5. The page controllers: General, the four photo sessions (each wired to General before
-    // the next is made), then the administrator pages.
-    m_general = new CGeneral(m_form, m_settings.get(), m_gate, this);
+    // the next is made), then the administrator pages; the File menu's programme files.
+    m_general = new CGeneral(m_form, m_settings.get(), m_gate, m_backups.get(), this);
     for (int index = 0; index < kSessionPages; ++index) {
-        CWake *wake = new CWake(index, m_form, m_settings.get(), m_chart, m_gate, this);
+        CWake *wake =
+            new CWake(index, m_form, m_settings.get(), m_chart, m_gate, m_backups.get(), this);
         wake->Init();
         connect(m_general, SIGNAL(sInitAff(bool)), wake, SLOT(InitAff(bool)));
         m_wakes[size_t(index)] = wake;
     }
-    m_superUser = new CSuperUser(m_form, m_settings.get(), m_gate, this);
+    m_superUser = new CSuperUser(m_form, m_settings.get(), m_gate, m_backups.get(), this);
     m_superUser->Init();
+    m_programmeActions =
+        new CProgrammeActions(this, m_form, m_settings.get(), m_gate, m_backups.get(), m_wakes);
 
     // 6. The window first, then the search for a board, under the wait cursor from the start.
-    const auto action = m_gate->Start();
-    CActionFeedback busy(*action, m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
-                         CActionFeedback::StepBy::Call);
-    show();
-    RunConnection(&busy);
+    {
+        const auto action = m_gate->Start();
+        CActionFeedback busy(*action, m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
+                             CActionFeedback::StepBy::Call);
+        show();
+        RunConnection(&busy);
+    }
+    // 7. The programme file given, as an action of its own once the event loop runs.
+    if (!programmeFile.isEmpty())
+        QTimer::singleShot(0, m_programmeActions,
+                           [this, programmeFile] { m_programmeActions->Open(programmeFile); });
 }
 
 MainWindow::~MainWindow()
@@ -167,95 +170,6 @@ void MainWindow::RunConnection(CActionFeedback *busy)
     }
     m_chart->ComputeTimeline();
     m_chart->repaint();
-}
-
-void MainWindow::OpenProgramme()
-{
-    const auto action = m_gate->Start();
-    if (!action)
-        return;
-    const QString path =
-        QFileDialog::getOpenFileName(this, tr("Open Programme"), QString(), tr(kProgrammeFilter));
-    if (path.isEmpty())
-        return;
-    const int type = m_settings->GetBoardType();
-    const bool live = m_settings->IsConnected() && !BoardType::IsFileMode(type);
-    CActionFeedback busy(*action, m_form, m_settings.get(),
-                         m_settings->SendAllLines() + (live ? m_settings->ProgrammeRequests() : 0));
-
-    // A file that is not a programme of this family changes nothing and sends nothing.
-    CProgrammeFile::Contents file;
-    QString message;
-    if (!CProgrammeFile::Open(path, m_settings->GetProgramme(), &file, &message)) {
-        busy.SetOutcome(message);
-        return;
-    }
-    message = CProgrammeFile::FamilyProblem(path, file, type, m_form->cbBoard->currentText());
-    if (!message.isEmpty()) {
-        busy.SetOutcome(message);
-        return;
-    }
-    m_settings->SetProgramme(file.programme);
-    m_form->leConf->setText(path);
-    ReloadSessionPages();
-
-    const QString name = QFileInfo(path).fileName();
-    if (!m_settings->IsConnected()) {
-        busy.SetOutcome(tr("%1 loaded; no board is connected, nothing was sent.").arg(name));
-        return;
-    }
-    if (!live) {
-        m_settings->SendAllAfresh();
-        busy.SetOutcome(tr("%1 written to %2.").arg(name, BoardType::CommandFile(type)));
-        return;
-    }
-    m_settings->SendAll();
-    // The pages show what the board reports, whether or not it holds the file; a read-back that
-    // stops part-way leaves them on what was sent.
-    BoardProgramme reported = file.programme;
-    if (!m_settings->ReadProgrammeInto(&reported)) {
-        busy.SetOutcome(CProgrammeFile::NoReadBackMessage(path));
-        return;
-    }
-    m_settings->SetProgramme(reported);
-    ReloadSessionPages();
-    busy.SetOutcome(CProgrammeFile::CompareMessage(
-        path, CProgrammeFile::Compare(file.family, reported, file.programme)));
-}
-
-void MainWindow::SaveProgramme()
-{
-    const auto action = m_gate->Start();
-    if (!action)
-        return;
-    // An instance rather than the static function, which cannot add the default suffix.
-    QFileDialog dialog(this, tr("Save Programme"), QString(), tr(kProgrammeFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(kProgrammeSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString path = dialog.selectedFiles().first();
-
-    CActionFeedback busy(*action, m_form, m_settings.get(), 0);
-    const CProgrammeFile::Contents contents{BoardType::Family(m_settings->GetBoardType()),
-                                            m_settings->GetVersion(), m_settings->GetProgramme()};
-    QString message;
-    if (CProgrammeFile::Save(path, contents, &message)) {
-        message =
-            (QStringList(CProgrammeFile::SavedMessage(path)) + CProgrammeFile::Warnings(contents))
-                .join(QLatin1Char(' '));
-        for (int page = 0; page < kSessionPages; ++page) {
-            if (m_wakes[size_t(page)]->HasUnsentEdits())
-                message += tr(" Unsent edits on Photo Session %1 are not in it.").arg(page + 1);
-        }
-    }
-    busy.SetOutcome(message);
-}
-
-void MainWindow::ReloadSessionPages()
-{
-    for (CWake *wake : m_wakes)
-        wake->InitAff(false);
 }
 
 void MainWindow::RefreshAll()

@@ -8,9 +8,11 @@
 
 class CActionFeedback;
 class CActionGate;
+class CBackupStore;
 class CBoardSettings;
 class CCurve;
 class CGeneral;
+class CProgrammeActions;
 class CSuperUser;
 class CWake;
 
@@ -20,13 +22,16 @@ class QScrollArea;
 // and switches between the standard page set (General and the four photo sessions) and the
 // administrator set, which adds the Input, Output, Power and battery pages. It shows itself as
 // soon as it is built and then looks for a board. Every action of the window and its pages starts
-// through the window's gate; SIGTERM and SIGHUP close the window as its close button does.
+// through the window's gate; SIGTERM and SIGHUP close the window as its close button does. Every
+// write of a programme setting to a live board keeps a backup of what the board held first.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    // A programme file given is opened, as "Open Programme…" opens one, once the window has
+    // looked for a board.
+    explicit MainWindow(const QString &programmeFile = QString(), QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // The settings model and its link, for the tools and tests that watch the board.
@@ -39,11 +44,6 @@ public slots:
     void Standard();
     // Scans the serial ports for a board and reads its settings into the pages.
     void Connect();
-    // Loads a programme file into the model and the pages and gives it to the board, the
-    // command file, or nobody, as the link allows.
-    void OpenProgramme();
-    // Writes the model's programme to a programme file; the board is not asked.
-    void SaveProgramme();
 
 private:
     static constexpr int kSessionPages = 4;
@@ -52,16 +52,16 @@ private:
     void RunConnection(CActionFeedback *busy);
     // Copies the model into every page.
     void RefreshAll();
-    // Reloads the session pages and the chart from the model, as after an import.
-    void ReloadSessionPages();
     void RemoveAdminTabs();
 
     MainWindowForm *m_form;
     std::unique_ptr<CBoardSettings> m_settings;
+    std::unique_ptr<CBackupStore> m_backups;
     CActionGate *m_gate = nullptr;
     CGeneral *m_general = nullptr;
     std::array<CWake *, kSessionPages> m_wakes{};
     CSuperUser *m_superUser = nullptr;
+    CProgrammeActions *m_programmeActions = nullptr;
     // The administrator pages, kept while they are out of the tab widget.
     std::array<QWidget *, MainWindowForm::kAdminTabCount> m_adminPages{};
     CCurve *m_chart = nullptr;

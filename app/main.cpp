@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/CommandOptions.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
@@ -21,9 +22,12 @@ int main(int argc, char *argv[])
     QApplication application(argc, argv);
     if (!CCommandLine::SetUpWindow(QCoreApplication::arguments()))
         return CCommandLine::kBadInput;
+    // The arguments were found usable above; this reads the programme file among them.
+    CCommandOptions options(CCommandOptions::Use::Window);
+    options.Parse(QCoreApplication::arguments());
     // Ties the window to the installed desktop entry, for its icon and launch feedback.
     QApplication::setDesktopFileName(QStringLiteral("org.lumivor.Lumivor"));
-    MainWindow window;
+    MainWindow window(options.Path());
     window.show();
     return application.exec();
 }

@@ -214,7 +214,9 @@ int main(int argc, char *argv[])
             board, runs,
             [ports](CBoardSettings &s) { s.Link().SetPortDiscovery([ports] { return ports; }); },
             [&](CBoardSettings &s) {
-                const CActionFeedback busy(&bar, &status, &s, 1);
+                CActionGate gate(&window, &s.Link());
+                const auto action = gate.Start();
+                const CActionFeedback busy(*action, &bar, &status, &s, 1);
                 return s.ConnectBoard() == found;
             });
     };

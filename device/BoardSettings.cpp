@@ -1,9 +1,12 @@
 #include "device/BoardSettings.h"
 
+#include "device/BackupStore.h"
 #include "device/BoardType.h"
 #include "device/IniImport.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <set>
 
 namespace {
 // What a reset leaves in the session times: midnight, as a time of day.
@@ -26,6 +29,7 @@ CBoardSettings::CBoardSettings() : m_link(std::make_unique<CAdvCmd>()) {}
 
 bool CBoardSettings::ConnectBoard()
 {
+    m_held.Forget();
     return m_link->OpenPort(&m_portName);
 }
 
@@ -38,6 +42,7 @@ bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
         if (m_link->IsConnected()) {
             m_version = kUnknownVersion;
             SetBoardType(BoardType::Unknown);
+            m_held.SetBoardType(BoardType::Unknown);
         }
         return false;
     }
@@ -48,6 +53,7 @@ bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
         type = BoardType::Unknown;
     m_version = version.mid(1);
     SetBoardType(type);
+    m_held.SetBoardType(type);
     return ReadProgramme(stepDone);
 }
 
@@ -63,23 +69,100 @@ bool CBoardSettings::ReadProgrammeInto(BoardProgramme *programme,
                                        const std::function<void()> &stepDone)
 {
     // Stops at the first query that fails; later groups keep their values.
-    return Step(m_link->GetOutput(&programme->outputModes), stepDone) &&
-           Step(m_link->GetPower(&programme->powerModes), stepDone) &&
-           Step(m_link->GetWake(&programme->sessions), stepDone) &&
-           Step(m_link->GetCOutput(&programme->outputTimings), stepDone) &&
-           Step(m_link->GetCPower(&programme->powerTimes), stepDone) &&
-           Step(m_link->GetCInput(&programme->inputs), stepDone);
+    for (CHeldProgramme::Group group : CHeldProgramme::kGroups) {
+        if (!Step(Query(group, programme), stepDone))
+            return false;
+        if (IsLive())
+            m_held.Take(group, *programme);
+    }
+    return true;
+}
+
+bool CBoardSettings::Query(CHeldProgramme::Group group, BoardProgramme *programme)
+{
+    using G = CHeldProgramme::Group;
+    switch (group) {
+    case G::Output:
+        return m_link->GetOutput(&programme->outputModes);
+    case G::Power:
+        return m_link->GetPower(&programme->powerModes);
+    case G::Wake:
+        return m_link->GetWake(&programme->sessions);
+    case G::COutput:
+        return m_link->GetCOutput(&programme->outputTimings);
+    case G::CPower:
+        return m_link->GetCPower(&programme->powerTimes);
+    case G::CInput:
+        return m_link->GetCInput(&programme->inputs);
+    default:
+        return false;
+    }
 }
 
 // A query is sent exactly when its setting command emits lines: the link skips a counted one
 // for a count of 0 and sends nothing while it is down.
+int CBoardSettings::Requests(const std::function<bool(CHeldProgramme::Group)> &asked) const
+{
+    int requests = 0;
+    for (CHeldProgramme::Group group : CHeldProgramme::kGroups)
+        requests += asked(group) && m_link->LinesOf(group) > 0 ? 1 : 0;
+    return requests;
+}
+
 int CBoardSettings::ProgrammeRequests() const
 {
-    using S = CAdvCmd::Setting;
-    int requests = 0;
-    for (S setting : {S::Output, S::Power, S::Wake, S::COutput, S::CPower, S::CInput})
-        requests += m_link->LinesOf(setting) > 0 ? 1 : 0;
-    return requests;
+    return Requests([](CHeldProgramme::Group) { return true; });
+}
+
+bool CBoardSettings::ReadHeld()
+{
+    if (!IsLive())
+        return false;
+    BoardProgramme read = m_held.Programme();
+    for (CHeldProgramme::Group group : CHeldProgramme::kGroups) {
+        if (m_held.IsKnown(group))
+            continue;
+        if (!Query(group, &read))
+            return false;
+        m_held.Take(group, read);
+    }
+    return true;
+}
+
+int CBoardSettings::HeldRequests() const
+{
+    if (!IsLive())
+        return 0;
+    return Requests([this](CHeldProgramme::Group group) { return !m_held.IsKnown(group); });
+}
+
+bool CBoardSettings::KeepBackup(const CBackupStore &store, int lines, QString *message)
+{
+    if (lines <= 0 || !IsLive())
+        return true;
+    if (!ReadHeld()) {
+        *message = HeldUnreadMessage();
+        return false;
+    }
+    return store.Keep(m_portName, {BoardType::Family(m_held.Type()), m_version, m_held.Programme()},
+                      message);
+}
+
+int CBoardSettings::BackupRequests(int lines) const
+{
+    return lines > 0 ? HeldRequests() : 0;
+}
+
+QString CBoardSettings::HeldUnreadMessage()
+{
+    return QCoreApplication::translate("MainWindow",
+                                       "Could not keep a backup of the board's programme: the "
+                                       "board did not answer. Nothing was sent.");
+}
+
+bool CBoardSettings::IsLive() const
+{
+    return m_link->IsConnected() && !BoardType::IsFileMode(m_link->BoardType());
 }
 
 void CBoardSettings::SetBoardType(int type)
@@ -102,13 +185,13 @@ int CBoardSettings::GetPowerCount() const
 bool CBoardSettings::SetOutputModes(const OutputModes &modes)
 {
     m_outputModes = modes;
-    return m_link->SetOutput(m_outputModes);
+    return Send(m_link->SettingLines().Output(m_outputModes));
 }
 
 bool CBoardSettings::SetPowerModes(int rail1, int rail2)
 {
     m_powerModes = {rail1, rail2};
-    return m_link->SetPower(m_powerModes);
+    return Send(m_link->SettingLines().Power(m_powerModes));
 }
 
 BatteryThresholds CBoardSettings::ReadBatteryThresholds()
@@ -126,25 +209,25 @@ bool CBoardSettings::SetBatteryThresholds(const BatteryThresholds &pair)
 bool CBoardSettings::SetSession(int i, const WakeSession &session)
 {
     m_sessions[size_t(i)] = session;
-    return m_link->SetWake(m_sessions);
+    return Send(m_link->SettingLines().Wake(m_sessions));
 }
 
 bool CBoardSettings::SetInputTriggers(const InputTriggers &triggers)
 {
     m_inputTriggers = triggers;
-    return m_link->SetCInput(m_inputTriggers);
+    return Send(m_link->SettingLines().CInput(m_inputTriggers));
 }
 
 bool CBoardSettings::SetPowerTimes(int i, int power1, int power2)
 {
     m_powerTimes[size_t(i)] = {power1, power2};
-    return m_link->SetCPower(m_powerTimes);
+    return Send(m_link->SettingLines().CPower(m_powerTimes));
 }
 
 bool CBoardSettings::SetOutputTimings(int i, const SessionOutputTimings &timings)
 {
     m_outputTimings[size_t(i)] = timings;
-    return m_link->SetCOutput(m_outputTimings);
+    return Send(m_link->SettingLines().COutput(m_outputTimings));
 }
 
 BoardProgramme CBoardSettings::GetProgramme() const
@@ -210,7 +293,7 @@ int CBoardSettings::SendAllLines() const
 // The order of this programme is the order of the lines in a command file.
 bool CBoardSettings::SendAll()
 {
-    return m_link->SendLines(m_link->SettingLines().Programme(GetProgramme()));
+    return Send(m_link->SettingLines().Programme(GetProgramme()));
 }
 
 CSettingLines::Lines CBoardSettings::DifferingLines(const BoardProgramme &held) const
@@ -223,8 +306,37 @@ CSettingLines::Lines CBoardSettings::DifferingLines(const BoardProgramme &held) 
 int CBoardSettings::SendDifferingLines(const BoardProgramme &held)
 {
     const CSettingLines::Lines lines = DifferingLines(held);
-    m_link->SendLines(lines);
+    Send(lines);
     return lines.size();
+}
+
+bool CBoardSettings::Send(const CSettingLines::Lines &lines)
+{
+    if (!IsLive())
+        return m_link->SendLines(lines);
+    std::set<CHeldProgramme::Group> written;
+    std::set<CHeldProgramme::Group> unanswered;
+    // As for the setting commands, the result tells whether the link was up for the last line.
+    bool connected = true;
+    for (const CSettingLines::Line &line : lines) {
+        const int before = m_link->UnansweredLines();
+        // A link that went down meanwhile sends nothing more.
+        connected = m_link->SendLines({line});
+        const bool answered = connected && m_link->UnansweredLines() == before;
+        if (!CHeldProgramme::IsGroup(line.setting))
+            continue;
+        written.insert(line.setting);
+        if (!answered)
+            unanswered.insert(line.setting);
+    }
+    const BoardProgramme sent = GetProgramme();
+    for (CHeldProgramme::Group group : written) {
+        if (unanswered.count(group) > 0)
+            m_held.Forget(group);
+        else
+            m_held.Take(group, sent);
+    }
+    return connected;
 }
 
 bool CBoardSettings::SendAllAfresh()
@@ -237,6 +349,7 @@ bool CBoardSettings::SendAllAfresh()
 
 void CBoardSettings::Reset()
 {
+    m_held.Forget();
     m_version = kUnknownVersion;
     m_boardType = BoardType::Unknown; // the link keeps its counts and type
     m_batteryThresholds = {0, 0};

@@ -2,14 +2,23 @@
 
 #include "device/AdvCmd.h"
 #include "device/BoardRecords.h"
+#include "device/HeldProgramme.h"
 
 #include <QString>
 #include <functional>
 #include <initializer_list>
 #include <memory>
 
+class CBackupStore;
+
 // The one in-memory copy of the board: its type, version, port and whole programme.
 // Setters store first and send second; queries overwrite the stored values only on success.
+//
+// Beside it, what the live board holds as far as the tool knows (Held()), for the type of board
+// its version told: the programme groups that a read-out read, or that a write whose lines were
+// all answered wrote. A new connection, a failed one and Reset() forget all of it, a write left
+// unanswered forgets its groups; file modes, a board type chosen for the model and a link that is
+// down change nothing.
 class CBoardSettings
 {
 public:
@@ -36,7 +45,24 @@ public:
     // link is down.
     int ProgrammeRequests() const;
 
+    // What the live board holds, group by group.
+    const CHeldProgramme &Held() const { return m_held; }
+    // Asks a live board for the groups of Held() that are unknown, with the read-out's queries,
+    // into Held() alone. True once every group is known; false off a live board.
+    bool ReadHeld();
+    // Requests ReadHeld() sends now when every query is answered at once.
+    int HeldRequests() const;
+    // Before a write of `lines` programme lines: when they go to a live board, completes Held()
+    // and keeps it as a backup in `store`. False, with *message, when the write must not go
+    // ahead: the board did not answer, or the store could not keep the backup.
+    bool KeepBackup(const CBackupStore &store, int lines, QString *message);
+    // Requests KeepBackup() sends now before a write of `lines` lines.
+    int BackupRequests(int lines) const;
+    static QString HeldUnreadMessage();
+
     bool IsConnected() const { return m_link->IsConnected(); }
+    // Connected, and not in a file mode: setting lines go to the board.
+    bool IsLive() const;
     QString GetPortName() const { return m_portName; }
     QString GetVersion() const { return m_version; }
     int GetBoardType() const { return m_boardType; }
@@ -94,6 +120,14 @@ public:
     CAdvCmd &Link() { return *m_link; }
 
 private:
+    // Asks the board for one group into `programme`.
+    bool Query(CHeldProgramme::Group group, BoardProgramme *programme);
+    // Requests for the groups the filter names, when every query is answered at once.
+    int Requests(const std::function<bool(CHeldProgramme::Group)> &asked) const;
+    // Sends the lines in order; on a live board, each group they write is known afterwards with
+    // the model's values when all its lines were answered, and unknown otherwise.
+    bool Send(const CSettingLines::Lines &lines);
+
     QString m_portName;
     QString m_version;
     qint32 m_boardType = 0;
@@ -105,4 +139,5 @@ private:
     AllOutputTimings m_outputTimings{};
     AllPowerTimes m_powerTimes{};
     std::unique_ptr<CAdvCmd> m_link;
+    CHeldProgramme m_held;
 };

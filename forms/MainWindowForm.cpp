@@ -224,6 +224,8 @@ void MainWindowForm::Build(QMainWindow *window)
     CREATE(actionAdmin, window);
     CREATE(actionOpenProgramme, window);
     actionOpenProgramme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    CREATE(actionOpenBackup, window);
+    actionOpenBackup->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     CREATE(actionSaveProgramme, window);
     actionSaveProgramme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     CREATE(actionQuit, window);
@@ -272,6 +274,7 @@ void MainWindowForm::Build(QMainWindow *window)
     menuBar->addAction(menuAdmin->menuAction());
     menuBar->addAction(menuHelp->menuAction());
     menuFile->addAction(actionOpenProgramme);
+    menuFile->addAction(actionOpenBackup);
     menuFile->addAction(actionSaveProgramme);
     menuFile->addSeparator();
     menuFile->addAction(actionQuit);
@@ -571,6 +574,7 @@ void MainWindowForm::ApplyTexts(QMainWindow *window)
     actionStandard->setText(Text("NormalUser"));
     actionAdmin->setText(Text("SuperUser"));
     actionOpenProgramme->setText(Text("Open Programme\u2026"));
+    actionOpenBackup->setText(Text("Open Backup\u2026"));
     actionSaveProgramme->setText(Text("Save Programme\u2026"));
     actionQuit->setText(Text("Quit"));
 

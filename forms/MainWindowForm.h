@@ -76,6 +76,7 @@ public:
     QAction *actionStandard = nullptr;
     QAction *actionAdmin = nullptr;
     QAction *actionOpenProgramme = nullptr;
+    QAction *actionOpenBackup = nullptr;
     QAction *actionSaveProgramme = nullptr;
     QAction *actionQuit = nullptr;
     QWidget *centralWidget = nullptr;

@@ -75,6 +75,15 @@ void CActionFeedback::SetOutcome(const QString &message)
     m_outcome = message;
 }
 
+bool CActionFeedback::KeepBackup(const CBackupStore &store, int lines)
+{
+    QString message;
+    if (m_settings->KeepBackup(store, lines, &message))
+        return true;
+    SetOutcome(message);
+    return false;
+}
+
 void CActionFeedback::Report() const
 {
     if (!m_status)

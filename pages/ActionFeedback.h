@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class CBackupStore;
 class CBoardSettings;
 class MainWindowForm;
 class QProgressBar;
@@ -41,6 +42,9 @@ public:
     // The message the action ends with, instead of the report of unanswered lines; a command file
     // that could not be written whole is still reported instead.
     void SetOutcome(const QString &message);
+    // Before a write of `lines` programme lines, keeps what a live board holds in `store`
+    // (CBoardSettings::KeepBackup). False, with why as the outcome, when nothing may be sent.
+    bool KeepBackup(const CBackupStore &store, int lines);
 
 private:
     void Report() const;

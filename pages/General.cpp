@@ -35,8 +35,8 @@ QString Tr(const char *text)
 } // namespace
 
 CGeneral::CGeneral(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
-                   QObject *parent)
-    : QObject(parent), m_form(form), m_settings(settings), m_gate(gate)
+                   const CBackupStore *backups, QObject *parent)
+    : QObject(parent), m_form(form), m_settings(settings), m_gate(gate), m_backups(backups)
 {
 }
 
@@ -147,13 +147,21 @@ void CGeneral::SetConfiguration()
     if (path.isEmpty())
         return;
     // A file that is not a programme must not wipe the one on the board.
+    const BoardProgramme before = m_settings->GetProgramme();
     if (!m_settings->LoadIni(path)) {
         m_form->statusBar->showMessage(Tr("Could not read the configuration file %1").arg(path),
                                        kStatusMessageMs);
         return;
     }
     {
-        const CActionFeedback busy(*action, m_form, m_settings, m_settings->SendAllLines());
+        const int lines = m_settings->SendAllLines();
+        CActionFeedback busy(*action, m_form, m_settings,
+                             lines + m_settings->BackupRequests(lines));
+        // Without a backup nothing is sent, and the model keeps what it held.
+        if (!busy.KeepBackup(*m_backups, lines)) {
+            m_settings->SetProgramme(before);
+            return;
+        }
         m_settings->SendAll();
     }
     m_form->leConf->setText(path);

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class CActionGate;
+class CBackupStore;
 class CBoardSettings;
 class MainWindowForm;
 
@@ -14,7 +15,9 @@ class CGeneral : public QObject
     Q_OBJECT
 
 public:
-    CGeneral(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate, QObject *parent);
+    // Before an INI import goes to a live board, what it held is kept in `backups`.
+    CGeneral(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
+             const CBackupStore *backups, QObject *parent);
 
     void ShowConnection(bool connected);
     void Refresh();
@@ -34,5 +37,6 @@ private:
     MainWindowForm *m_form;
     CBoardSettings *m_settings;
     CActionGate *m_gate;
+    const CBackupStore *m_backups;
     bool m_wired = false; // the widget connections are made on the first ShowConnection
 };

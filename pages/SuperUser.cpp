@@ -38,8 +38,9 @@ std::array<QComboBox *, kMaxOutputs> OutputCombos(const MainWindowForm *form)
 } // namespace
 
 CSuperUser::CSuperUser(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
-                       QObject *parent)
-    : QObject(parent), m_form(form), m_settings(settings), m_gate(gate), m_owner(parent)
+                       const CBackupStore *backups, QObject *parent)
+    : QObject(parent), m_form(form), m_settings(settings), m_gate(gate), m_backups(backups),
+      m_owner(parent)
 {
 }
 
@@ -110,8 +111,10 @@ void CSuperUser::SetOutput()
     const auto action = m_gate->Start();
     if (!action)
         return;
-    const CActionFeedback busy(*action, m_form, m_settings,
-                               m_settings->LinesOf({CAdvCmd::Setting::Output}));
+    const int lines = m_settings->LinesOf({CAdvCmd::Setting::Output});
+    CActionFeedback busy(*action, m_form, m_settings, lines + m_settings->BackupRequests(lines));
+    if (!busy.KeepBackup(*m_backups, lines))
+        return;
     const auto combos = OutputCombos(m_form);
     OutputModes modes{};
     for (size_t n = 0; n < modes.size(); ++n)
@@ -136,8 +139,10 @@ void CSuperUser::SetPower()
     const auto action = m_gate->Start();
     if (!action)
         return;
-    const CActionFeedback busy(*action, m_form, m_settings,
-                               m_settings->LinesOf({CAdvCmd::Setting::Power}));
+    const int lines = m_settings->LinesOf({CAdvCmd::Setting::Power});
+    CActionFeedback busy(*action, m_form, m_settings, lines + m_settings->BackupRequests(lines));
+    if (!busy.KeepBackup(*m_backups, lines))
+        return;
     m_settings->SetPowerModes(ModeOfIndex(m_form->cbPower1), ModeOfIndex(m_form->cbPower2));
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class CActionGate;
+class CBackupStore;
 class CBoardSettings;
 class MainWindowForm;
 
@@ -15,7 +16,9 @@ class CSuperUser : public QObject
     Q_OBJECT
 
 public:
-    CSuperUser(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate, QObject *parent);
+    // Before the output or power modes go to a live board, what it held is kept in `backups`.
+    CSuperUser(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
+               const CBackupStore *backups, QObject *parent);
 
     // Connects the eight buttons to their slots.
     void Init();
@@ -34,5 +37,6 @@ private:
     MainWindowForm *m_form;
     CBoardSettings *m_settings;
     CActionGate *m_gate;
+    const CBackupStore *m_backups;
     QObject *m_owner;
 };

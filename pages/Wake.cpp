@@ -83,9 +83,9 @@ void ConnectBound(Sender *sender, Signal signal, CWake *page, Slot slot)
 } // namespace
 
 CWake::CWake(int index, MainWindowForm *form, CBoardSettings *settings, CCurve *chart,
-             CActionGate *gate, QObject *parent)
+             CActionGate *gate, const CBackupStore *backups, QObject *parent)
     : QObject(parent), m_form(form), m_settings(settings), m_chart(chart), m_gate(gate),
-      m_owner(parent), m_index(index)
+      m_backups(backups), m_owner(parent), m_index(index)
 {
 }
 
@@ -178,10 +178,13 @@ void CWake::SetInfo()
     if (!action)
         return;
     using S = CAdvCmd::Setting;
-    const CActionFeedback busy(*action, m_form, m_settings,
-                               (m_wakeChanged ? m_settings->LinesOf({S::Wake, S::CInput}) : 0) +
-                                   (m_powerChanged ? m_settings->LinesOf({S::CPower}) : 0) +
-                                   (m_outputChanged ? m_settings->LinesOf({S::COutput}) : 0));
+    const int lines = (m_wakeChanged ? m_settings->LinesOf({S::Wake, S::CInput}) : 0) +
+                      (m_powerChanged ? m_settings->LinesOf({S::CPower}) : 0) +
+                      (m_outputChanged ? m_settings->LinesOf({S::COutput}) : 0);
+    CActionFeedback busy(*action, m_form, m_settings, lines + m_settings->BackupRequests(lines));
+    // Without a backup the edits stay unsent.
+    if (!busy.KeepBackup(*m_backups, lines))
+        return;
     if (m_wakeChanged)
         SetWake();
     if (m_powerChanged)

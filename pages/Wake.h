@@ -6,6 +6,7 @@
 #include <array>
 
 class CActionGate;
+class CBackupStore;
 class CBoardSettings;
 class CCurve;
 class MainWindowForm;
@@ -32,8 +33,9 @@ class CWake : public QObject
     Q_OBJECT
 
 public:
+    // Before it sends to a live board, a save keeps what the board held in `backups`.
     CWake(int index, MainWindowForm *form, CBoardSettings *settings, CCurve *chart,
-          CActionGate *gate, QObject *parent);
+          CActionGate *gate, const CBackupStore *backups, QObject *parent);
 
     // Binds the page's controls and connects them; always true.
     bool Init();
@@ -68,6 +70,7 @@ private:
     CBoardSettings *m_settings;
     CCurve *m_chart;
     CActionGate *m_gate;
+    const CBackupStore *m_backups;
     QObject *m_owner;
     int m_index;
     bool m_wakeChanged = false;

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -68,18 +69,23 @@ struct Rig
     std::unique_ptr<MainWindow> window;
 };
 
-// While it lives, answers the save question with Yes and every file dialog with this file (by
-// default the INI file), relative to the working folder.
+// While it lives, answers the save question with Yes, every file dialog with this file (by
+// default the INI file), relative to the working folder, and the differences shown before a file
+// is sent with this button (by default "Send").
 class DialogAnswerer : public QObject
 {
 public:
-    explicit DialogAnswerer(const QString &file = kIniFile)
+    explicit DialogAnswerer(const QString &file = kIniFile,
+                            const QString &differences = QStringLiteral("pbSend"))
     {
-        connect(&m_timer, &QTimer::timeout, this, [file] {
+        connect(&m_timer, &QTimer::timeout, this, [this, file, differences] {
             for (QWidget *window : QApplication::topLevelWidgets()) {
                 if (!window->isVisible())
                     continue;
-                if (auto *box = qobject_cast<QMessageBox *>(window)) {
+                if (window->objectName() == QLatin1String("differencesDialog")) {
+                    shown = window->findChild<QPlainTextEdit *>()->toPlainText();
+                    window->findChild<QPushButton *>(differences)->click();
+                } else if (auto *box = qobject_cast<QMessageBox *>(window)) {
                     box->button(QMessageBox::Yes)->click();
                 } else if (auto *dialog = qobject_cast<QFileDialog *>(window)) {
                     dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
@@ -90,6 +96,8 @@ public:
         });
         m_timer.start(kPollMs);
     }
+
+    QString shown; // the differences last shown
 
 private:
     static constexpr int kPollMs = 20;

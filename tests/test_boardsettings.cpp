@@ -1,3 +1,4 @@
+#include "device/BackupStore.h"
 #include "device/BoardSettings.h"
 #include "device/ProgrammeFile.h"
 #include "tests/LinkBench.h"
@@ -158,11 +159,13 @@ CSimulatedBoard::Programme Distinctive()
 
 using Setter = std::function<bool(CBoardSettings &)>;
 using Edit = std::function<void(BoardProgramme &)>;
+using BenchStep = std::function<void(ModelBench &)>;
 
 } // namespace
 
 Q_DECLARE_METATYPE(Setter)
 Q_DECLARE_METATYPE(Edit)
+Q_DECLARE_METATYPE(BenchStep)
 
 class TestBoardSettings : public QObject
 {
@@ -701,6 +704,81 @@ private slots:
         QCOMPARE(Lines(bench.board), lines);
         const BoardProgramme now = testprogramme::ProgrammeOf(bench.board);
         QVERIFY(CProgrammeFile::Compare(BoardType::Family(type), now, wanted).isEmpty());
+    }
+
+    void backupOfWhatTheBoardHolds_data()
+    {
+        QTest::addColumn<BenchStep>("step"); // after a read-out
+        QTest::addColumn<QByteArrayList>("queries");
+
+        const QByteArrayList every{"ADV#OUTPUT=?\r",  "ADV#POWER=?\r",  "ADV#WAKE=?\r",
+                                   "ADV#COUTPUT=?\r", "ADV#CPOWER=?\r", "ADV#CINPUT=?\r"};
+        const auto powerTimes = [](ModelBench &b) { b.settings.SetPowerTimes(1, 45, 50); };
+        QTest::newRow("a read-out knows every group")
+            << BenchStep([](ModelBench &) {}) << QByteArrayList();
+        QTest::newRow("an answered write knows what it sent")
+            << BenchStep(powerTimes) << QByteArrayList();
+        QTest::newRow("an unanswered line forgets its group alone")
+            << BenchStep([powerTimes](ModelBench &b) {
+                   b.board.SetFault(Fault::Silent, "ADV#CPOWER=2,1");
+                   powerTimes(b);
+               })
+            << QByteArrayList{"ADV#CPOWER=?\r"};
+        QTest::newRow("a write to a command file changes nothing")
+            << BenchStep([powerTimes](ModelBench &b) {
+                   b.settings.SetBoardType(BoardType::LumivorV1File);
+                   powerTimes(b);
+                   b.settings.SetBoardType(BoardType::LumivorV1);
+               })
+            << QByteArrayList();
+        QTest::newRow("a read-back that stops knows the groups it read")
+            << BenchStep([](ModelBench &b) {
+                   b.settings.ConnectBoard();
+                   b.board.SetFault(Fault::TooFewFields, "ADV#COUTPUT");
+                   BoardProgramme read;
+                   b.settings.ReadProgrammeInto(&read);
+               })
+            << every.mid(3);
+        QTest::newRow("a new connection forgets every group")
+            << BenchStep([](ModelBench &b) { b.settings.ConnectBoard(); }) << every;
+        QTest::newRow("Reset forgets every group")
+            << BenchStep([](ModelBench &b) { b.settings.Reset(); }) << every;
+    }
+
+    // A backup holds what the board holds: the groups not known are read first, the model is
+    // not touched.
+    void backupOfWhatTheBoardHolds()
+    {
+        QFETCH(BenchStep, step);
+        QFETCH(QByteArrayList, queries);
+
+        QTemporaryDir home; // for the backups and the command file
+        const QString previous = QDir::currentPath();
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] {
+            QDir::setCurrent(previous);
+            qputenv("XDG_DATA_HOME", dataHome);
+        });
+        QVERIFY(QDir::setCurrent(home.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+        ModelBench bench(BoardType::LumivorV1);
+        bench.board.SetProgramme(Distinctive());
+        QVERIFY(bench.Connect() && bench.settings.ReadAll());
+        step(bench);
+        bench.board.ClearFaults();
+        bench.board.ClearReceived();
+        const BoardProgramme model = bench.settings.GetProgramme();
+        const CBackupStore store;
+        QString message;
+        QVERIFY(bench.settings.KeepBackup(store, 1, &message));
+
+        QCOMPARE(Lines(bench.board), queries);
+        const QStringList kept = QDir(store.Folder()).entryList(QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(testprogramme::ReadFile(QDir(store.Folder()).filePath(kept[0])),
+                 CProgrammeFile::Format({"Lumivor V1", bench.settings.GetVersion(),
+                                         testprogramme::ProgrammeOf(bench.board)}));
+        QCOMPARE(Text(Of(bench.settings)), Text(Of(model)));
     }
 
     void readAllWithTheLinkDown()

@@ -1,3 +1,4 @@
+#include "app/CommandOptions.h"
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
 #include "device/ProgrammeFile.h"
@@ -224,7 +225,7 @@ QStringList Snapshot(const QWidget &window)
 // What the File menu's entries do to a window on a KOTA board, cheap to write to.
 struct ProgrammeRig : windowrig::Rig
 {
-    ProgrammeRig() : Rig(BoardType::Kota) { board.ClearReceived(); }
+    explicit ProgrammeRig(int type = BoardType::Kota) : Rig(type) { board.ClearReceived(); }
     void Choose(const char *action)
     {
         window->findChild<QAction *>(QLatin1String(action))->trigger();
@@ -242,6 +243,35 @@ struct InFolder
     QString previous;
 };
 
+// Backups go to a data home of the test's own while it lives.
+struct DataHome
+{
+    DataHome() { qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path())); }
+    ~DataHome() { qputenv("XDG_DATA_HOME", previous); }
+    QString Backups() const { return dir.filePath("lumivor/backups"); }
+    QStringList Kept() const { return QDir(Backups()).entryList(QDir::Files); }
+    QTemporaryDir dir;
+    const QByteArray previous = qgetenv("XDG_DATA_HOME"); // the test program's own
+};
+
+// The setting lines a board received, queries left out.
+QByteArrayList SettingLines(const CSimulatedBoard &board)
+{
+    QByteArrayList lines = board.ReceivedLines();
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [](const QByteArray &line) { return line.endsWith("=?\r"); }),
+                lines.end());
+    return lines;
+}
+
+// The KOTA board's programme with session 3's photo count raised by `more`, as prog.ini.
+bool WriteProgramme(const CSimulatedBoard &board, int more)
+{
+    BoardProgramme p = ProgrammeOf(board);
+    p.sessions[2].repeat += more;
+    return testprogramme::WriteFile("prog.ini", CProgrammeFile::Format({"KOTA", "any", p}));
+}
+
 const QStringList kStandardTitles{"General", "Photo Session 1", "Photo Session 2",
                                   "Photo Session 3", "Photo Session 4"};
 const QStringList kStandardPages{"tab", "tab_2", "tab_3", "tab_4", "tab_5"};
@@ -258,9 +288,11 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    // The window looks for a board when it starts: it must find none.
+    // The window looks for a board when it starts: it must find none. Its backups go where the
+    // tool's go.
     void initTestCase()
     {
+        QCoreApplication::setApplicationName("lumivor");
         CAdvCmd::SetDefaultPortDiscovery([] { return QStringList(); });
     }
 
@@ -793,7 +825,7 @@ private slots:
                 ++settings;
         }
         QCOMPARE(queries, requests);
-        QCOMPARE(settings, requests.isEmpty() ? 0 : 10);
+        QCOMPARE(settings, requests.isEmpty() ? 0 : 1); // the differing line alone
         if (rig.window->findChild<QComboBox *>("cbBoard")->currentIndex() == BoardType::KotaFile) {
             const QByteArray written = testprogramme::ReadFile("KOTA.txt");
             rig.Click("pbfilegeneration");
@@ -844,6 +876,191 @@ private slots:
         if (message.isEmpty())
             QVERIFY(CProgrammeFile::Compare(saved.family, ProgrammeOf(rig.board), saved.programme)
                         .isEmpty());
+    }
+
+    void backupBeforeEveryWrite_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<RigStep>("write");
+        QTest::addColumn<bool>("blocked"); // a file stands where the backups folder belongs
+        QTest::addColumn<bool>("sends");
+        QTest::addColumn<bool>("kept");
+
+        const auto click = [](const char *button) {
+            return RigStep([button](ProgrammeRig &rig) { rig.Click(button); });
+        };
+        const RigStep setSettings = [](ProgrammeRig &rig) {
+            Find<QLineEdit>(*rig.window, "repeat_1")->setText("77");
+            rig.Click("pbSetSetting1");
+        };
+        const int kota = BoardType::Kota;
+        QTest::newRow("SetSettings keeps what the board held")
+            << kota << setSettings << false << true << true;
+        QTest::newRow("Set_output keeps what the board held")
+            << int(BoardType::LumivorV2) << RigStep([](ProgrammeRig &rig) {
+                   rig.Choose("actionAdmin");
+                   Find<QComboBox>(*rig.window, "cbOutput1")->setCurrentIndex(4);
+                   rig.Click("pbSetOutput");
+               })
+            << false << true << true;
+        QTest::newRow("SetConfiguration keeps what the board held")
+            << kota << RigStep([](ProgrammeRig &rig) {
+                   QVERIFY(testprogramme::WriteFile(windowrig::kIniFile, windowrig::kIniProgramme));
+                   const windowrig::DialogAnswerer answerer;
+                   rig.Click("pbSetConfiguration");
+               })
+            << false << true << true;
+        QTest::newRow("Open Programme keeps what the board held")
+            << kota << RigStep([](ProgrammeRig &rig) {
+                   QVERIFY(WriteProgramme(rig.board, 1));
+                   const windowrig::DialogAnswerer answerer("prog.ini");
+                   rig.Choose("actionOpenProgramme");
+               })
+            << false << true << true;
+        QTest::newRow("SetSettings without an edit sends nothing and keeps none")
+            << kota << click("pbSetSetting1") << false << false << false;
+        QTest::newRow("Set_DateTime keeps none")
+            << kota << click("pbSetDateTime") << false << true << false;
+        QTest::newRow("Set_Battery keeps none")
+            << kota << click("pbSetBattery") << false << true << false;
+        QTest::newRow("an unwritable backup folder: nothing sent, and the message")
+            << kota << setSettings << true << false << false;
+    }
+
+    // A write of programme lines to a live board keeps what the board held before it.
+    void backupBeforeEveryWrite()
+    {
+        QFETCH(int, type);
+        QFETCH(RigStep, write);
+        QFETCH(bool, blocked);
+        QFETCH(bool, sends);
+        QFETCH(bool, kept);
+
+        const InFolder folder;
+        const DataHome home;
+        QVERIFY(!blocked || (QDir().mkpath(home.dir.filePath("lumivor")) &&
+                             testprogramme::WriteFile(home.Backups(), "x")));
+        ProgrammeRig rig(type);
+        const BoardProgramme before = ProgrammeOf(rig.board);
+        write(rig);
+
+        QCOMPARE(!SettingLines(rig.board).isEmpty(), sends);
+        if (blocked)
+            QCOMPARE(rig.Status(), "Could not keep a backup of the board's programme in " +
+                                       home.Backups() + ": Not a directory. Nothing was sent.");
+        else
+            QCOMPARE(home.Kept().size(), kept ? 1 : 0);
+        if (!kept)
+            return;
+        CProgrammeFile::Contents backup;
+        QString message;
+        QVERIFY(CProgrammeFile::Open(QDir(home.Backups()).filePath(home.Kept()[0]),
+                                     BoardProgramme(), &backup, &message));
+        QCOMPARE(backup.family, BoardType::Family(type));
+        QCOMPARE(backup.version, rig.window->Settings().GetVersion());
+        QVERIFY(CProgrammeFile::Compare(backup.family, backup.programme, before).isEmpty());
+    }
+
+    void differencesBeforeAFileIsSent_data()
+    {
+        QTest::addColumn<int>("more"); // photos in the file beyond the board's
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArrayList>("lines");
+        QTest::addColumn<QString>("status");
+
+        const QString shown = "WAKE3/number: board 4, file 34";
+        QTest::newRow("Cancel changes nothing")
+            << 30 << "pbCancel" << shown << QByteArrayList() << QString();
+        QTest::newRow("Send sends exactly the differing lines")
+            << 30 << "pbSend" << shown
+            << QByteArrayList{"ADV#WAKE=2,1,\"18:00:00\",\"00:30:00\",34\r"}
+            << "The board holds prog.ini.";
+        QTest::newRow("a board that already holds the file: no dialog, no line")
+            << 0 << "pbCancel" << QString() << QByteArrayList()
+            << "The board already holds prog.ini.";
+    }
+
+    void differencesBeforeAFileIsSent()
+    {
+        QFETCH(int, more);
+        QFETCH(QString, button);
+        QFETCH(QString, shown);
+        QFETCH(QByteArrayList, lines);
+        QFETCH(QString, status);
+
+        const InFolder folder;
+        const DataHome home;
+        ProgrammeRig rig;
+        QVERIFY(WriteProgramme(rig.board, more));
+        const QStringList pages = Snapshot(*rig.window);
+        const BoardProgramme model = rig.window->Settings().GetProgramme();
+        windowrig::DialogAnswerer answerer("prog.ini", button);
+        rig.Choose("actionOpenProgramme");
+
+        QCOMPARE(answerer.shown, shown);
+        QCOMPARE(SettingLines(rig.board), lines);
+        QCOMPARE(rig.Status(), status);
+        QCOMPARE(home.Kept().size(), lines.size());
+        if (!status.isEmpty())
+            return;
+        QCOMPARE(rig.board.ReceivedLines(), QByteArrayList()); // not even a query
+        QCOMPARE(Snapshot(*rig.window), pages);
+        QVERIFY(CProgrammeFile::Compare("KOTA", rig.window->Settings().GetProgramme(), model)
+                    .isEmpty());
+    }
+
+    // The file dialog of "Open Backup…" starts in the data home's backups folder.
+    void openBackupStartsInTheBackupsFolder()
+    {
+        const DataHome home;
+        QVERIFY(QDir().mkpath(home.Backups()));
+        MainWindow window;
+        QString started;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&started] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (auto *dialog = qobject_cast<QFileDialog *>(widget)) {
+                    started = dialog->directory().absolutePath();
+                    dialog->reject();
+                }
+            }
+        });
+        timer.start(20);
+        Find<QAction>(window, "actionOpenBackup")->trigger();
+        QCOMPARE(started, home.Backups());
+    }
+
+    // lumivor FILE: the window connects as at start-up, then shows what the file changes.
+    void fileArgumentOpensAfterTheConnection()
+    {
+        const InFolder folder;
+        CSimulatedBoard board(BoardType::Kota);
+        QVERIFY(board.Start());
+        Discover(board);
+        QVERIFY(WriteProgramme(board, 30));
+        CCommandOptions options(CCommandOptions::Use::Window);
+        QCOMPARE(options.Parse({"lumivor", "prog.ini"}), QString());
+        QCOMPARE(CCommandOptions(CCommandOptions::Use::Window).Parse({"lumivor", "a.ini", "b.ini"}),
+                 QString("Unexpected argument: b.ini"));
+        QByteArrayList atDialog;
+        QTimer timer;
+        connect(&timer, &QTimer::timeout, [&] {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == "differencesDialog" && widget->isVisible()) {
+                    atDialog = board.ReceivedLines();
+                    widget->findChild<QPushButton *>("pbCancel")->click();
+                }
+            }
+        });
+        timer.start(20);
+        const MainWindow window(options.Path());
+        QTRY_VERIFY(!atDialog.isEmpty());
+        const QByteArrayList kotaReadOut =
+            kHandshake +
+            QByteArrayList{"ADV#POWER=?\r", "ADV#WAKE=?\r", "ADV#CPOWER=?\r", "ADV#CINPUT=?\r"};
+        QCOMPARE(atDialog, kotaReadOut);
+        QCOMPARE(board.ReceivedLines(), atDialog);
     }
 
 protected:

@@ -189,6 +189,7 @@ private slots:
                                   QLatin1Char(' ') + entry->shortcut().toString());
         QCOMPARE(entries,
                  QStringList({QString::fromUtf8("actionOpenProgramme Open Programme\u2026 Ctrl+O"),
+                              QString::fromUtf8("actionOpenBackup Open Backup\u2026 Ctrl+Shift+O"),
                               QString::fromUtf8("actionSaveProgramme Save Programme\u2026 Ctrl+S"),
                               "-", "actionQuit Quit Ctrl+Q"}));
 
@@ -398,8 +399,9 @@ private slots:
         const auto row = [](const QString &name, const char *className, const QString &container) {
             QTest::newRow(qPrintable(name)) << name << QString::fromLatin1(className) << container;
         };
-        for (const char *action : {"actionVersion", "actionStandard", "actionAdmin",
-                                   "actionOpenProgramme", "actionSaveProgramme", "actionQuit"})
+        for (const char *action :
+             {"actionVersion", "actionStandard", "actionAdmin", "actionOpenProgramme",
+              "actionOpenBackup", "actionSaveProgramme", "actionQuit"})
             row(action, "QAction", "");
         row("centralWidget", "QWidget", "");
         row("menuBar", "QMenuBar", "");

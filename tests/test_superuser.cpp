@@ -1,5 +1,6 @@
 #include "app/ActionGate.h"
 #include "device/AdvCmd.h"
+#include "device/BackupStore.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 #include "forms/MainWindowForm.h"
@@ -23,13 +24,15 @@ struct Window
 {
     // The settings outlive the window, whose destruction takes the controller with it.
     CBoardSettings settings;
+    CBackupStore backups;
     QMainWindow window;
     MainWindowForm form;
 
     Window()
     {
         form.Build(&window);
-        (new CSuperUser(&form, &settings, new CActionGate(&window, &settings.Link()), &window))
+        (new CSuperUser(&form, &settings, new CActionGate(&window, &settings.Link()), &backups,
+                        &window))
             ->Init();
         window.show();
     }
@@ -63,6 +66,8 @@ struct Window
         if (!settings.ConnectBoard())
             return false;
         settings.SetBoardType(type);
+        // What the window's read-out knows: the writes keep their backups without a query.
+        settings.ReadHeld();
         board->ClearReceived();
         return true;
     }

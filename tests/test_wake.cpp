@@ -1,5 +1,6 @@
 #include "app/ActionGate.h"
 #include "device/AdvCmd.h"
+#include "device/BackupStore.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 #include "forms/MainWindowForm.h"
@@ -140,6 +141,7 @@ struct Window
 
     // The settings outlive the window, whose destruction takes the pages with it.
     CBoardSettings settings;
+    CBackupStore backups;
     QMainWindow window;
     MainWindowForm form;
     CCurve *chart = nullptr;
@@ -154,7 +156,7 @@ struct Window
             tamper(&window, &form);
         auto *gate = new CActionGate(&window, &settings.Link());
         for (int s = 0; s < kSessionCount; ++s) {
-            pages[size_t(s)] = new CWake(s, &form, &settings, chart, gate, &window);
+            pages[size_t(s)] = new CWake(s, &form, &settings, chart, gate, &backups, &window);
             pages[size_t(s)]->Init();
         }
         window.show();
@@ -219,6 +221,8 @@ struct Window
         if (!settings.ConnectBoard())
             return false;
         settings.SetBoardType(type);
+        // What the window's read-out knows: the writes keep their backups without a query.
+        settings.ReadHeld();
         board->ClearReceived();
         return true;
     }
