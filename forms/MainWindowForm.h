@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/SessionPagesForm.h"
+
 #include <array>
 
 class QAction;
@@ -25,12 +27,14 @@ class QWidget;
 // The widget tree of the main window: every widget, layout and action under its object name,
 // with its texts, items and initial state. It has no behaviour and makes no connections; the
 // window and the page controllers do. Every widget is a child of the window, so the form owns
-// nothing and its pointers stay valid as long as the window lives.
+// nothing and its pointers stay valid as long as the window lives. The photo-session pages are
+// built by CSessionPagesForm, the administrator pages by CAdminPagesForm.
 class MainWindowForm
 {
 public:
-    static constexpr int kSessionCount = 4;
-    static constexpr int kOutputCount = 6;
+    // Photo-session pages, and outputs (sub-pages) on each: the counts of the pages' builder.
+    static constexpr int kSessionCount = CSessionPagesForm::kPageCount;
+    static constexpr int kOutputCount = CSessionPagesForm::kOutputCount;
     // The administrator pages stand at tab indices 5 to 8 while they are shown.
     static constexpr int kFirstAdminTab = 5;
     static constexpr int kAdminTabCount = 4;
@@ -185,27 +189,8 @@ public:
     QStatusBar *statusBar = nullptr;
 
 private:
-    // The captions of a photo-session page, which carry no object names.
-    struct SessionCaptions
-    {
-        QLabel *start = nullptr;
-        QLabel *startUnit = nullptr;
-        QLabel *interval = nullptr;
-        QLabel *intervalUnit = nullptr;
-        QLabel *repeat = nullptr;
-        QLabel *detect1 = nullptr;
-        QLabel *detect2 = nullptr;
-        // Per output sub-page: the captions of number, delay, duration and interval.
-        std::array<std::array<QLabel *, 4>, kOutputCount> output{};
-    };
-
     void BuildGeneralPage();
-    QWidget *BuildSessionPage(int index);
-    void BuildInputPage();
-    void BuildOutputPage();
-    void BuildPowerPage();
-    void BuildBatteryPage();
     void BuildStrips();
 
-    std::array<SessionCaptions, kSessionCount> m_sessionCaptions{};
+    CSessionPagesForm m_sessionPages;
 };
