@@ -38,6 +38,15 @@ void CPortWatch::Start()
     m_listTimer.start(m_intervalMs > 0 ? m_intervalMs : watched ? kListMs : kPollMs);
 }
 
+void CPortWatch::Rebase()
+{
+    if (!m_started)
+        return;
+    m_ports = Listed();
+    m_new.clear();
+    ScheduleNext();
+}
+
 void CPortWatch::SetInterval(int ms)
 {
     m_intervalMs = ms;

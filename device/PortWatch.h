@@ -42,6 +42,9 @@ public:
 
     // Takes the first listing, outside an exchange, and keeps the list current from then on.
     void Start();
+    // Takes the listing as it is now as the known one, telling nothing: for an owner that has just
+    // probed every listed port itself. Nothing listed now is new any more.
+    void Rebase();
     // Lists every `ms` instead, whatever the device folder does: for a discovery whose ports are
     // not device files that come and go in /dev, as in tests.
     void SetInterval(int ms);
