@@ -17,8 +17,6 @@ namespace {
 constexpr int kListMs = 50;
 const QString kConnected = QStringLiteral("<font color=\"#00FF00\">Connected</font>");
 const QString kDisconnected = QStringLiteral("<font color=\"#FF0000\">Disconnected</font>");
-// A port held by another program is set free after a few probes.
-constexpr int kHeldMs = 2500;
 
 // A window whose scan and watch see the ports the test lists.
 struct Cable
@@ -55,10 +53,7 @@ struct Cable
     QString Label() const { return window->findChild<QLabel *>("label_Connected")->text(); }
     QString Status() const { return window->statusBar()->currentMessage(); }
     QLineEdit *Edit(const QString &name) const { return window->findChild<QLineEdit *>(name); }
-    void Choose(int type) const
-    {
-        window->findChild<QComboBox *>("cbBoard")->setCurrentIndex(type);
-    }
+    void Choose(int t) const { window->findChild<QComboBox *>("cbBoard")->setCurrentIndex(t); }
     // What every field of the session pages shows.
     QStringList Pages() const
     {
@@ -118,7 +113,7 @@ private slots:
             << none << Step([](Cable &c) {
                    c.holder = std::make_unique<QSerialPort>(c.boards.back()->PortName());
                    QVERIFY(c.holder->open(QIODevice::ReadWrite));
-                   QTimer::singleShot(kHeldMs, [&c] { c.holder->close(); });
+                   QTimer::singleShot(2500, [&c] { c.holder->close(); }); // after a few probes
                })
             << v1 << connected << "42";
         QTest::newRow("in a file mode the new port is only told")
@@ -208,8 +203,7 @@ private slots:
             QVERIFY(next.open(QIODevice::ReadWrite));
         }
         if (fileMode) {
-            QTest::mouseClick(c.window->findChild<QPushButton *>("pbfilegeneration"),
-                              Qt::LeftButton);
+            c.window->findChild<QPushButton *>("pbfilegeneration")->click();
             QVERIFY(testprogramme::ReadFile("LumivorV1.txt").startsWith("ADV#POWER="));
         }
     }
