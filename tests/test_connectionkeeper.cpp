@@ -113,7 +113,7 @@ private slots:
             << none << Step([](Cable &c) {
                    c.holder = std::make_unique<QSerialPort>(c.boards.back()->PortName());
                    QVERIFY(c.holder->open(QIODevice::ReadWrite));
-                   QTimer::singleShot(2500, [&c] { c.holder->close(); }); // after a few probes
+                   QTimer::singleShot(2500, c.holder.get(), [&c] { c.holder->close(); });
                })
             << v1 << connected << "42";
         QTest::newRow("in a file mode the new port is only told")
