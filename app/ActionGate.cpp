@@ -59,7 +59,10 @@ std::unique_ptr<CActionGate::Action> CActionGate::Start()
     m_loopLevel = LoopLevel();
     qApp->installEventFilter(this);
     m_previousSlice = m_link->SetWaitSlice([this] {
-        m_waited = true;
+        if (!m_waited) {
+            m_waited = true;
+            emit ExchangeBegun();
+        }
         HandleEvents();
     });
     return std::unique_ptr<Action>(new Action(this, true));
@@ -76,6 +79,7 @@ void CActionGate::End()
     // Queued, so that a window closed during its start-up closes once the event loop runs.
     if (m_closing)
         QTimer::singleShot(0, m_window, &QWidget::close);
+    emit Ended();
 }
 
 void CActionGate::HandleEvents()

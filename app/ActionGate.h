@@ -15,11 +15,15 @@ class QMainWindow;
 // unless a question or dialog the action opened takes it, and a request to close the window waits
 // until the action has ended, telling so in the status bar.
 //
+// The gate tells when the running action begins to talk to the board and when it ends.
+//
 // An action started by the running one itself (a question it asks, a board change it causes)
 // joins it. One started from an event handled meanwhile, in a wait on the line or in the event
 // loop of a dialog the action opened, is refused: the slot changes nothing.
 class CActionGate : public QObject
 {
+    Q_OBJECT
+
 public:
     // A started action; it ends when the object goes.
     class Action
@@ -45,6 +49,13 @@ public:
 
     // The one entry of every action: nothing when the action is refused.
     std::unique_ptr<Action> Start();
+
+signals:
+    // The running action waits on the line for the first time: it talks to the board until it
+    // ends.
+    void ExchangeBegun();
+    // The outermost action has ended; a new one may start.
+    void Ended();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,11 +1,11 @@
 #include "app/MainWindow.h"
 
 #include "app/ActionGate.h"
+#include "app/ConnectionKeeper.h"
 #include "app/ProgrammeActions.h"
 #include "app/TerminationSignals.h"
 #include "device/BackupStore.h"
 #include "device/BoardSettings.h"
-#include "device/ScanReport.h"
 #include "pages/ActionFeedback.h"
 #include "pages/Curve.h"
 #include "pages/General.h"
@@ -13,10 +13,8 @@
 #include "pages/Wake.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -92,15 +90,19 @@ MainWindow::MainWindow(const QString &programmeFile, QWidget *parent)
     m_superUser->Init();
     m_programmeActions =
         new CProgrammeActions(this, m_form, m_settings.get(), m_gate, m_backups.get(), m_wakes);
+    m_keeper =
+        new CConnectionKeeper(m_form, m_settings.get(), m_gate, m_general, m_wakes, m_chart, this);
 
-    // 6. The window first, then the search for a board, under the wait cursor from the start.
+    // 6. The window first, then the search for a board, under the wait cursor from the start;
+    // then the window follows the cable.
     {
         const auto action = m_gate->Start();
         CActionFeedback busy(*action, m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
                              CActionFeedback::StepBy::Call);
         show();
-        RunConnection(&busy);
+        m_keeper->Connect(&busy);
     }
+    m_keeper->Follow();
     // 7. The programme file given, as an action of its own once the event loop runs.
     if (!programmeFile.isEmpty())
         QTimer::singleShot(0, m_programmeActions,
@@ -110,6 +112,11 @@ MainWindow::MainWindow(const QString &programmeFile, QWidget *parent)
 MainWindow::~MainWindow()
 {
     delete m_form;
+}
+
+CPortWatch &MainWindow::PortWatch()
+{
+    return m_keeper->Watch();
 }
 
 void MainWindow::Admin()
@@ -145,42 +152,7 @@ void MainWindow::Connect()
         return;
     CActionFeedback busy(*action, m_form, m_settings.get(), CBoardSettings::kReadOutSteps,
                          CActionFeedback::StepBy::Call);
-    RunConnection(&busy);
-}
-
-void MainWindow::RunConnection(CActionFeedback *busy)
-{
-    if (m_settings->ConnectBoard()) {
-        m_general->ShowConnection(true);
-        m_form->leConf->setText(tr("by board"));
-        // A read-out that fails part-way leaves the session pages as they were, but the board
-        // type and version in use are shown; a changed type reloads the pages through the
-        // General page's board change.
-        if (m_settings->ReadAll([busy] { busy->Step(); }))
-            RefreshAll();
-        else
-            m_general->Refresh();
-    } else {
-        // Why no board answered stays in the status bar until the next attempt.
-        m_form->statusBar->showMessage(CScanReport::Message(m_settings->Link().LastScan()));
-        m_general->ShowConnection(false);
-        m_form->leConf->setText(tr("unknown"));
-        m_settings->Reset();
-        RefreshAll();
-    }
-    m_chart->ComputeTimeline();
-    m_chart->repaint();
-}
-
-void MainWindow::RefreshAll()
-{
-    // Showing the board type may run the General page's board change, which reloads the pages.
-    m_general->Refresh();
-    for (CWake *wake : m_wakes) {
-        wake->GetWake();
-        wake->GetCPower();
-        wake->GetCOutput();
-    }
+    m_keeper->Connect(&busy);
 }
 
 void MainWindow::RemoveAdminTabs()

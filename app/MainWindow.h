@@ -10,8 +10,10 @@ class CActionFeedback;
 class CActionGate;
 class CBackupStore;
 class CBoardSettings;
+class CConnectionKeeper;
 class CCurve;
 class CGeneral;
+class CPortWatch;
 class CProgrammeActions;
 class CSuperUser;
 class CWake;
@@ -21,7 +23,8 @@ class QScrollArea;
 // The program's one window. It builds the form on itself, hosts every other object of the tool
 // and switches between the standard page set (General and the four photo sessions) and the
 // administrator set, which adds the Input, Output, Power and battery pages. It shows itself as
-// soon as it is built and then looks for a board. Every action of the window and its pages starts
+// soon as it is built and then looks for a board; from then on it connects a board plugged in and
+// notices one unplugged (CConnectionKeeper). Every action of the window and its pages starts
 // through the window's gate; SIGTERM and SIGHUP close the window as its close button does. Every
 // write of a programme setting to a live board keeps a backup of what the board held first.
 class MainWindow : public QMainWindow
@@ -36,6 +39,8 @@ public:
 
     // The settings model and its link, for the tools and tests that watch the board.
     CBoardSettings &Settings() { return *m_settings; }
+    // The watch of the serial ports, for the tools and tests that change how often it lists.
+    CPortWatch &PortWatch();
 
 public slots:
     // Shows the administrator pages at tab indices 5 to 8.
@@ -48,10 +53,6 @@ public slots:
 private:
     static constexpr int kSessionPages = 4;
 
-    // Scans the serial ports for a board and reads its settings into the pages, as one action.
-    void RunConnection(CActionFeedback *busy);
-    // Copies the model into every page.
-    void RefreshAll();
     void RemoveAdminTabs();
 
     MainWindowForm *m_form;
@@ -62,6 +63,7 @@ private:
     std::array<CWake *, kSessionPages> m_wakes{};
     CSuperUser *m_superUser = nullptr;
     CProgrammeActions *m_programmeActions = nullptr;
+    CConnectionKeeper *m_keeper = nullptr;
     // The administrator pages, kept while they are out of the tab widget.
     std::array<QWidget *, MainWindowForm::kAdminTabCount> m_adminPages{};
     CCurve *m_chart = nullptr;

@@ -9,24 +9,34 @@
 // through an action gate, which handles the window's events in the waits, with the wait cursor
 // and a real progress bar repainted after each step, on the offscreen platform.
 //
+// Last, the port list as the window keeps it current: the CPU share over a minute of idling with
+// the machine's own ports, and, with the whole window, the time from the listing that first shows
+// a new port to the board's handshake and to the end of its read-out.
+//
 // Usage: lumivor-bench [--runs N]
 
 #include "bench/BoardProcess.h"
 #include "device/AdvCmd.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
+#include "device/PortScan.h"
+#include "device/PortWatch.h"
+#include "sim/SimulatedBoard.h"
 
 #include "app/ActionGate.h"
+#include "app/MainWindow.h"
 #include "pages/ActionFeedback.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QMainWindow>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -36,6 +46,10 @@ namespace {
 constexpr int kDefaultRuns = 3;
 constexpr int kSilentPorts = 8;
 constexpr double kByteMs = 10.0 * 1000.0 / 9600.0; // 8N1: ten bits a byte
+constexpr int kIdleMs = 60000;                     // the port watch left alone
+constexpr int kListingSamples = 50;                // listings timed for the cost of one
+constexpr int kNewPortListMs = 200; // the watch lists this often: a port the bench lists is seen
+constexpr int kNewPortBoundMs = 10000;
 
 // The waits every exchange must sit out after its bytes, in ms.
 constexpr double kHandshakeWaitsMs = 100 + 100; // quiet line before, silence after
@@ -144,6 +158,86 @@ void PrintScan(const char *what, const Figures &f, double referenceMs)
     std::printf("%-34s %10.1f %7.3f %6.2f%% %s\n", what, f.wallMs, f.wallMs / referenceMs,
                 100.0 * f.cpuMs / f.wallMs, f.ok ? "" : "(failed)");
 }
+// Runs the event loop until `done` holds (looked at every few milliseconds), or for `boundMs` at
+// the most; without `done`, for `boundMs`.
+void RunUntil(const std::function<bool()> &done, int boundMs)
+{
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    if (done)
+        poll.start(5);
+    QTimer::singleShot(boundMs, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The watch keeps the machine's own port list current while nothing else happens.
+void IdleWatch()
+{
+    QElapsedTimer listing;
+    listing.start();
+    for (int i = 0; i < kListingSamples; ++i)
+        CPortScan::AvailablePorts();
+    const double listingMs = listing.nsecsElapsed() / 1e6 / kListingSamples;
+    int listings = 0;
+    CPortWatch watch([&listings] {
+        ++listings;
+        return CPortScan::AvailablePorts();
+    });
+    watch.Start();
+    const double cpuBefore = CpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    RunUntil({}, kIdleMs);
+    const double wallMs = wall.nsecsElapsed() / 1e6;
+    std::printf("%-34s %10.1f %6.2f%% (%d listings of %d ports, %.1f ms each)\n",
+                "idle, port list kept current", wallMs, 100.0 * (CpuMs() - cpuBefore) / wallMs,
+                listings, int(CPortScan::AvailablePorts().size()), listingMs);
+}
+
+// A Lumivor V1 paced like a 9600-baud line appears in the window's port list: the median time
+// from the listing that first shows it to its handshake, and to the end of the read-out.
+void NewPort(int runs)
+{
+    QVector<double> toHandshake;
+    QVector<double> toReadOut;
+    for (int run = 0; run < runs; ++run) {
+        CSimulatedBoard board(BoardType::LumivorV1);
+        board.SetPacing(true);
+        QElapsedTimer clock; // the board's received lines are timed from its start
+        clock.start();
+        if (!board.Start())
+            return;
+        bool plugged = false;
+        qint64 listedAt = -1;
+        CAdvCmd::SetDefaultPortDiscovery([&] {
+            if (!plugged)
+                return QStringList();
+            if (listedAt < 0)
+                listedAt = clock.elapsed();
+            return QStringList{board.PortName()};
+        });
+        MainWindow window;
+        window.PortWatch().SetInterval(kNewPortListMs);
+        plugged = true;
+        // The window tells of the connection when the read-out has ended.
+        RunUntil([&] { return window.statusBar()->currentMessage().startsWith("Connected"); },
+                 kNewPortBoundMs);
+        const QVector<CSimulatedBoard::ReceivedLine> received = board.Received();
+        if (received.isEmpty() || listedAt < 0)
+            return;
+        toHandshake << double(received.first().atMs - listedAt);
+        toReadOut << double(clock.elapsed() - listedAt);
+    }
+    CAdvCmd::SetDefaultPortDiscovery({});
+    std::sort(toHandshake.begin(), toHandshake.end());
+    std::sort(toReadOut.begin(), toReadOut.end());
+    std::printf("%-34s %10.1f\n", "new port: listed to handshake", toHandshake[runs / 2]);
+    std::printf("%-34s %10.1f\n", "new port: listed to read-out done", toReadOut[runs / 2]);
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -226,5 +320,9 @@ int main(int argc, char *argv[])
     PrintScan("board after 8 silent ports", scan(silent + QStringList{board.PortName()}, true),
               one.wallMs);
     PrintScan("8 silent ports, no board", scan(silent, false), one.wallMs);
+
+    std::printf("\n%-34s %10s %7s\n", "port watch", "wall ms", "CPU");
+    IdleWatch();
+    NewPort(runs);
     return 0;
 }

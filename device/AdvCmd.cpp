@@ -96,9 +96,19 @@ QStringList CAdvCmd::ListedPorts() const
 
 bool CAdvCmd::OpenPort(QString *portName)
 {
+    return Open(ListedPorts(), portName);
+}
+
+bool CAdvCmd::OpenPortAlone(const QString &port, QString *portName)
+{
+    return Open({port}, portName);
+}
+
+bool CAdvCmd::Open(const QStringList &ports, QString *portName)
+{
     ClosePort();
     CPortScan::Found found = m_scan.Run(
-        ListedPorts(), [this] { RunWaitSlice(); },
+        ports, [this] { RunWaitSlice(); },
         [this](Direction direction, const QByteArray &bytes) { ObserveTraffic(direction, bytes); });
     if (!found.port)
         return false;

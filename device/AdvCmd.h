@@ -1,10 +1,10 @@
 #pragma once
 
 #include "device/BoardRecords.h"
-#include "device/SettingLines.h"
 #include "device/CommandFile.h"
 #include "device/PortScan.h"
 #include "device/SerialLine.h"
+#include "device/SettingLines.h"
 
 #include <QByteArray>
 #include <QString>
@@ -93,6 +93,8 @@ public:
     QStringList ListedPorts() const;
     // Probes every listed port at once and keeps the board's (see CPortScan).
     bool OpenPort(QString *portName);
+    // Probes this port alone, as OpenPort() probes each: for a port that has just appeared.
+    bool OpenPortAlone(const QString &port, QString *portName);
     // Closes the port; the link is not connected any more.
     void ClosePort();
     bool GetCmd(int skip, QByteArray command, QStringList *fields);
@@ -160,6 +162,7 @@ public:
     bool SendLines(const CSettingLines::Lines &lines);
 
 private:
+    bool Open(const QStringList &ports, QString *portName);
     bool Query(int skip, const QByteArray &request, int attempts, int fieldCount,
                QStringList *fields);
     // A programme query ("ADV#" name "=?"), stored only when the reply has exactly fieldCount

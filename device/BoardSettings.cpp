@@ -33,6 +33,12 @@ bool CBoardSettings::ConnectBoard()
     return m_link->OpenPort(&m_portName);
 }
 
+bool CBoardSettings::ConnectBoardOn(const QString &port)
+{
+    m_held.Forget();
+    return m_link->OpenPortAlone(port, &m_portName);
+}
+
 bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
 {
     QString version;

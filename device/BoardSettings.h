@@ -30,6 +30,8 @@ public:
     static constexpr int kReadOutSteps = 1 + kProgrammeSteps;
 
     bool ConnectBoard();
+    // ConnectBoard() with this port alone probed.
+    bool ConnectBoardOn(const QString &port);
     // Closes the port; nothing is sent until the next connection.
     void Disconnect() { m_link->ClosePort(); }
     // Runs `stepDone` once per query of the read-out that is done, a query skipped for a count

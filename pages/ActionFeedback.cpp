@@ -77,6 +77,7 @@ void CActionFeedback::SetOutcome(const QString &message)
 
 bool CActionFeedback::KeepBackup(const CBackupStore &store, int lines)
 {
+    SetLines(lines);
     QString message;
     if (m_settings->KeepBackup(store, lines, &message))
         return true;
@@ -91,10 +92,19 @@ void CActionFeedback::Report() const
     const CAdvCmd &link = m_settings->Link();
     const int fileFailures = link.CommandFileFailures() - m_fileFailures;
     const int unanswered = link.UnansweredLines() - m_unansweredLines;
+    // A port that went is closed as soon as no action runs, so one that is gone now went during
+    // this action. In a file mode the lines go to the command file all the same.
+    const bool unplugged =
+        link.WasUnplugged() && !BoardType::IsFileMode(m_settings->GetBoardType());
     if (fileFailures > 0)
         m_status->showMessage(CWriteReport::IncompleteCommandFile(
             BoardType::CommandFile(m_settings->GetBoardType()), fileFailures,
             link.CommandFileLines() - m_fileLines));
+    else if (unplugged)
+        m_status->showMessage(
+            m_lines > 0 ? CWriteReport::UnpluggedDuringWrite(
+                              link.PortName(), link.SerialLines() - m_serialLines, m_lines)
+                        : CWriteReport::Unplugged(link.PortName()));
     else if (!m_outcome.isEmpty())
         m_status->showMessage(m_outcome);
     else if (unanswered > 0)

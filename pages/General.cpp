@@ -89,9 +89,9 @@ void CGeneral::SetDateTime()
     const auto action = m_gate->Start();
     if (!action)
         return;
-    const CActionFeedback busy(
-        *action, m_form, m_settings,
-        m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date}));
+    const int lines = m_settings->LinesOf({CAdvCmd::Setting::Time, CAdvCmd::Setting::Date});
+    CActionFeedback busy(*action, m_form, m_settings, lines);
+    busy.SetLines(lines);
     if (m_form->cDateTimeAutomatic->isChecked()) {
         // One reading of the clock for both, so time and date cannot straddle midnight.
         const QDateTime now = QDateTime::currentDateTime();

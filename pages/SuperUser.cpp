@@ -163,8 +163,9 @@ void CSuperUser::SetBattery()
     const auto action = m_gate->Start();
     if (!action)
         return;
-    const CActionFeedback busy(*action, m_form, m_settings,
-                               m_settings->LinesOf({CAdvCmd::Setting::Battery}));
+    const int lines = m_settings->LinesOf({CAdvCmd::Setting::Battery});
+    CActionFeedback busy(*action, m_form, m_settings, lines);
+    busy.SetLines(lines);
     m_settings->SetBatteryThresholds({m_form->lelowbattery->text().toInt(nullptr, 10),
                                       m_form->lehighbattery->text().toInt(nullptr, 10)});
 }

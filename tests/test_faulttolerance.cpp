@@ -571,6 +571,9 @@ private slots:
             Programme edited = FirstProgramme();
             edited.sessions[0].repeat = 66;
             QCOMPARE(board->ReceivedLines(), WakeGroupLines(edited).mid(0, 3));
+            QCOMPARE(rig.StatusMessage(), "The board on " + board->PortName() +
+                                              " was unplugged: 3 of 5 lines were sent.");
+            QCOMPARE(rig.Label(QStringLiteral("label_Connected")), kDisconnectedMarkup);
             // The edit stays in the model.
             rig.Type(QStringLiteral("repeat_1"), QStringLiteral("1"));
             rig.Click(QStringLiteral("pbGetSetting1"));
@@ -585,7 +588,12 @@ private slots:
             const QByteArrayList untilHangUp =
                 kHandshake + QList<QByteArray>{"ADV#POWER=?\r", "ADV#WAKE=?\r"};
             QCOMPARE(board->ReceivedLines(), untilHangUp);
-            QCOMPARE(rig.Snapshot(), Rig::ShowingBoard(before, "KOTA-9.99", "KOTA"));
+            // The pages keep what they showed; the board's version and type are shown.
+            QStringList shown = Rig::ShowingBoard(before, "KOTA-9.99", "KOTA");
+            shown[0] = kDisconnectedMarkup;
+            shown[1] = QString();
+            QCOMPARE(rig.Snapshot(), shown);
+            QCOMPARE(rig.StatusMessage(), "The board on " + board->PortName() + " was unplugged.");
         }
         // The board's own thread closes its side; that may finish a moment later.
         QVERIFY(linkbench::WaitUntil([&] { return !board->IsRunning(); }));
