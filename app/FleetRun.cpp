@@ -1,0 +1,131 @@
+#include "app/FleetRun.h"
+
+#include "app/Interruption.h"
+#include "app/ResultFormat.h"
+#include "device/ScanReport.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <algorithm>
+
+namespace {
+
+const char *const kContext = "MainWindow";
+
+QString Tr(const char *text)
+{
+    return QCoreApplication::translate(kContext, text);
+}
+
+} // namespace
+
+CFleetRun::CFleetRun(Plan plan, CConsole *console)
+    : m_plan(std::move(plan)), m_console(*console), m_progress(console)
+{
+}
+
+CFleetRun::~CFleetRun()
+{
+    for (QThread *thread : qAsConst(m_running)) {
+        thread->wait();
+        delete thread;
+    }
+}
+
+int CFleetRun::Exec()
+{
+    QEventLoop loop;
+    m_loop = &loop;
+    m_listed = m_plan.ports.isEmpty() ? CAdvCmd().ListedPorts() : m_plan.ports;
+    for (const QString &port : qAsConst(m_listed))
+        Start(port);
+    if (!m_running.isEmpty())
+        loop.exec();
+    m_loop = nullptr;
+
+    if (m_results.isEmpty() && CInterruption::Caught() == 0) {
+        QVector<CAdvCmd::PortOutcome> outcomes;
+        for (const QString &port : qAsConst(m_listed)) {
+            if (m_noBoard.contains(port))
+                outcomes << m_noBoard.value(port);
+        }
+        m_console.Warn(CScanReport::Message(outcomes));
+        return CBoardResult::kNoBoard;
+    }
+    const int status = Status();
+    const QString summary = CResultFormat::Summary(m_results);
+    if (status == CBoardResult::kDone)
+        m_console.Tell(summary);
+    else
+        m_console.Warn(summary);
+    return status;
+}
+
+// Each run reports through the event loop of this thread, which alone writes to the console.
+void CFleetRun::Start(const QString &port)
+{
+    const auto report = [this, port](const QString &text) {
+        Post([this, port, text] { m_progress.Set(port, text); });
+    };
+    const auto warn = [this, port](const QString &text) {
+        Post([this, port, text] {
+            m_console.Warn(Tr("%1: %2").arg(port, text));
+            m_progress.Show();
+        });
+    };
+    const auto trace = [this, port](const QString &line) {
+        Post([this, port, line] {
+            m_console.Trace(port + QLatin1Char(' ') + line);
+            m_progress.Show();
+        });
+    };
+    QThread *thread = QThread::create(
+        [this, port, job = m_plan.job, verbose = m_plan.verbose, report, warn, trace] {
+            CBoardRun run(job, report, warn);
+            run.UsePort(port);
+            if (verbose)
+                run.Trace(trace);
+            const CBoardResult result = run.Run();
+            Post([this, port, result] { Finished(port, result); });
+        });
+    m_running.insert(port, thread);
+    m_progress.Set(port, Tr("Looking for a board on %1").arg(port));
+    thread->start();
+}
+
+void CFleetRun::Post(std::function<void()> work)
+{
+    QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+}
+
+// A port of the list without a board is none of the boards; a port named must hold one.
+void CFleetRun::Finished(const QString &port, const CBoardResult &result)
+{
+    QThread *thread = m_running.take(port);
+    thread->wait();
+    delete thread;
+    if (result.Answered() || !m_plan.ports.isEmpty())
+        Tell(result);
+    else if (!result.scan.isEmpty())
+        m_noBoard.insert(port, result.scan.first());
+    m_progress.Remove(port);
+    if (m_running.isEmpty() && m_loop)
+        m_loop->quit();
+}
+
+void CFleetRun::Tell(const CBoardResult &result)
+{
+    m_results << result;
+    if (result.outcome == CBoardResult::Outcome::NoBoard)
+        m_console.Warn(CScanReport::Message(result.scan));
+    m_console.Out(m_plan.json ? CResultFormat::Json(result) : CResultFormat::Line(result));
+}
+
+int CFleetRun::Status() const
+{
+    int status = CBoardResult::kDone;
+    for (const CBoardResult &result : m_results)
+        status = std::max(status, result.StatusAfter(CInterruption::Caught()));
+    return status;
+}
