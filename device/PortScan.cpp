@@ -59,14 +59,6 @@ struct Probes
     std::atomic<bool> decided{false};
 };
 
-// The device file of a port name, as the serial port itself derives it.
-QString DevicePath(const QString &name)
-{
-    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
-        return name;
-    return QStringLiteral("/dev/") + name;
-}
-
 bool MayReadWrite(const QString &path)
 {
     return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) == 0;
@@ -175,6 +167,13 @@ QStringList CPortScan::AvailablePorts()
     for (const QSerialPortInfo &info : ports)
         names << info.portName();
     return names;
+}
+
+QString CPortScan::DevicePath(const QString &name)
+{
+    if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
+        return name;
+    return QStringLiteral("/dev/") + name;
 }
 
 CPortScan::Found CPortScan::Run(QStringList names, const CSerialLine::WaitSlice &waitSlice,

@@ -58,6 +58,8 @@ public:
 
     // The serial ports the system lists, in its order.
     static QStringList AvailablePorts();
+    // The device file of a port name, as the serial port derives it: a path stays as it is.
+    static QString DevicePath(const QString &name);
 
     // An empty function restores QSerialPort's own open.
     void SetOpener(Opener opener) { m_opener = std::move(opener); }
