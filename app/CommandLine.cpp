@@ -132,8 +132,10 @@ int CCommandLine::Run(const QStringList &arguments)
     }
     QLoggingCategory::setFilterRules(kQuietDebugOutput);
     CConsole console(options.Quiet());
-    const int status = CCommandLine(options, &console).Execute();
-    if (const int signal = CInterruption::Caught())
+    CCommandLine commandLine(options, &console);
+    const int status = commandLine.Execute();
+    const int signal = CInterruption::Caught();
+    if (signal != 0 && commandLine.m_endsBySignal)
         CInterruption::Die(signal);
     return status;
 }
@@ -267,8 +269,12 @@ int CCommandLine::WriteOrCompare()
     // sent (a file read from a terminal included).
     CInterruption::Catch();
     if (m_options.ManyBoards()) {
-        CFleetRun fleet({job, m_ports, m_options.Json(), m_options.Verbose()}, &m_console);
-        return fleet.Exec();
+        CFleetRun fleet({job, m_ports, m_options.Watch(), m_options.Count(), m_options.Json(),
+                         m_options.Verbose()},
+                        &m_console);
+        const int status = fleet.Exec();
+        m_endsBySignal = fleet.EndsBySignal();
+        return status;
     }
     CBoardRun run(job, Progress(), Warn());
     SetUp(&run);

@@ -61,6 +61,7 @@ private:
     static QString PortName(const QString &given);
 
     const CCommandOptions &m_options;
+    bool m_endsBySignal = true; // after a caught signal; station mode may end normally
     CConsole &m_console;
     QStringList m_ports; // as the system lists them
     QString m_name;      // the file as messages name it

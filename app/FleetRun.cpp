@@ -7,11 +7,14 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
 
 const char *const kContext = "MainWindow";
+// How often this thread looks whether a signal was caught, to end station mode.
+constexpr int kSignalCheckMs = CSerialLine::kSliceMs;
 
 QString Tr(const char *text)
 {
@@ -37,14 +40,21 @@ int CFleetRun::Exec()
 {
     QEventLoop loop;
     m_loop = &loop;
-    m_listed = m_plan.ports.isEmpty() ? CAdvCmd().ListedPorts() : m_plan.ports;
+    QTimer signalCheck;
+    connect(&signalCheck, &QTimer::timeout, this, &CFleetRun::CheckSignal);
+    signalCheck.start(kSignalCheckMs);
+    if (m_plan.watch)
+        Watch();
+    else
+        m_listed = m_plan.ports.isEmpty() ? CAdvCmd().ListedPorts() : m_plan.ports;
     for (const QString &port : qAsConst(m_listed))
         Start(port);
-    if (!m_running.isEmpty())
+    if (!m_running.isEmpty() || m_watch)
         loop.exec();
     m_loop = nullptr;
+    m_progress.SetIdle(QString());
 
-    if (m_results.isEmpty() && CInterruption::Caught() == 0) {
+    if (m_results.isEmpty() && !m_plan.watch && CInterruption::Caught() == 0) {
         QVector<CAdvCmd::PortOutcome> outcomes;
         for (const QString &port : qAsConst(m_listed)) {
             if (m_noBoard.contains(port))
@@ -60,6 +70,49 @@ int CFleetRun::Exec()
     else
         m_console.Warn(summary);
     return status;
+}
+
+bool CFleetRun::EndsBySignal() const
+{
+    return !m_plan.watch ||
+           std::any_of(m_results.cbegin(), m_results.cend(), [](const CBoardResult &result) {
+               return result.outcome == CBoardResult::Outcome::Interrupted;
+           });
+}
+
+// The ports listed now are the boards already plugged in; a port listed later is probed when
+// the watch finds it due. Ports handed in by the program that runs the tool are no device files
+// that come and go in /dev, so they are listed every second.
+void CFleetRun::Watch()
+{
+    m_watch = std::make_unique<CPortWatch>([] { return CAdvCmd().ListedPorts(); });
+    if (!CAdvCmd::ListsSystemPorts())
+        m_watch->SetInterval(CPortWatch::kPollMs);
+    connect(m_watch.get(), &CPortWatch::ProbeDue, this, [this](const QString &port) {
+        if (m_running.contains(port))
+            m_again.insert(port);
+        else
+            Start(port);
+    });
+    m_watch->Start();
+    m_listed = m_watch->Ports();
+    m_progress.SetIdle(Tr("Waiting for a board to be plugged in"));
+}
+
+void CFleetRun::StopWatching()
+{
+    m_watch.reset();
+    m_again.clear();
+    m_progress.SetIdle(QString());
+    if (m_running.isEmpty() && m_loop)
+        m_loop->quit();
+}
+
+// A signal ends station mode; the runs under way wind down by themselves.
+void CFleetRun::CheckSignal()
+{
+    if (m_watch && CInterruption::Caught() != 0)
+        StopWatching();
 }
 
 // Each run reports through the event loop of this thread, which alone writes to the console.
@@ -110,7 +163,18 @@ void CFleetRun::Finished(const QString &port, const CBoardResult &result)
     else if (!result.scan.isEmpty())
         m_noBoard.insert(port, result.scan.first());
     m_progress.Remove(port);
-    if (m_running.isEmpty() && m_loop)
+    if (m_watch) {
+        if (result.outcome == CBoardResult::Outcome::Unplugged)
+            m_watch->Forget(port); // the board's next plug-in is new
+        else if (!result.scan.isEmpty() &&
+                 result.scan.first().failure == CAdvCmd::PortFailure::InUse)
+            m_watch->Busy(port);
+        if (m_plan.count > 0 && m_results.size() >= m_plan.count)
+            StopWatching();
+        else if (m_again.remove(port))
+            Start(port);
+    }
+    if (m_running.isEmpty() && !m_watch && m_loop)
         m_loop->quit();
 }
 

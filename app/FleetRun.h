@@ -4,9 +4,11 @@
 #include "app/BoardResult.h"
 #include "app/BoardRun.h"
 #include "app/Console.h"
+#include "device/PortWatch.h"
 
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -21,6 +23,10 @@ class QThread;
 // result on stdout as it finishes, keeps one progress line a board on a terminal, and ends with a
 // summary on stderr.
 //
+// In station mode (--watch) it then watches the port list: each port that appears gets a run of
+// its own as the window would probe it, 1 s after it is first listed and again while it is in use
+// by another program; it ends after a number of boards, or at a signal.
+//
 // After a signal each run under way winds down (its result: interrupted) and the fleet ends once
 // all have.
 class CFleetRun : public QObject
@@ -30,6 +36,8 @@ public:
     {
         CBoardRun::Job job;
         QStringList ports; // each must hold a board; none: every listed port that has one
+        bool watch = false;
+        int count = 0; // the boards after which station mode ends; 0 for a signal alone
         bool json = false;
         bool verbose = false;
     };
@@ -40,11 +48,18 @@ public:
     CFleetRun &operator=(const CFleetRun &) = delete;
 
     // Runs every board to its result; returns the exit status: 0 when every board ends holding
-    // the file, else the largest of the boards' statuses, and 1 when no port held a board.
+    // the file, else the largest of the boards' statuses, and 1 when no port of --all held a
+    // board.
     int Exec();
+    // The tool ends by the signal caught: always but in station mode, and there when a board was
+    // interrupted by it.
+    bool EndsBySignal() const;
 
 private:
     void Start(const QString &port);
+    void Watch();
+    void StopWatching();
+    void CheckSignal();
     // Runs `work` on this object's thread.
     void Post(std::function<void()> work);
     void Finished(const QString &port, const CBoardResult &result);
@@ -55,8 +70,10 @@ private:
     CConsole &m_console;
     CBoardProgress m_progress;
     QEventLoop *m_loop = nullptr;
-    QHash<QString, QThread *> m_running;            // port, the thread of its run
-    QStringList m_listed;                           // the ports tried, in the order listed
+    std::unique_ptr<CPortWatch> m_watch; // while station mode takes new boards
+    QHash<QString, QThread *> m_running; // port, the thread of its run
+    QSet<QString> m_again; // ports that came back while the run of their last board went on
+    QStringList m_listed;  // the ports tried, in the order listed
     QHash<QString, CAdvCmd::PortOutcome> m_noBoard; // why each port without a board had none
     QVector<CBoardResult> m_results;
 };

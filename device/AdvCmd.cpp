@@ -51,6 +51,11 @@ void CAdvCmd::SetDefaultPortDiscovery(PortDiscovery discovery)
     DefaultDiscovery() = std::move(discovery);
 }
 
+bool CAdvCmd::ListsSystemPorts()
+{
+    return !DefaultDiscovery();
+}
+
 void CAdvCmd::SetStopCheck(StopCheck check)
 {
     m_stopCheck = std::move(check);

@@ -63,6 +63,9 @@ public:
     // empty function restores the real list.
     void SetPortDiscovery(PortDiscovery discovery) { m_discovery = std::move(discovery); }
     static void SetDefaultPortDiscovery(PortDiscovery discovery);
+    // True unless a default discovery is set: the links without one of their own then list the
+    // system's serial ports, device files that come and go in /dev.
+    static bool ListsSystemPorts();
     // Seam of the rights check that tells a denied port from one in use; an empty function
     // restores the check of the device file's rights.
     void SetAccessCheck(AccessCheck check) { m_scan.SetAccessCheck(std::move(check)); }

@@ -712,6 +712,82 @@ private slots:
         QCOMPARE(kota.ReceivedLines(), board ? kReadOut.mid(0, 3) : QByteArrayList());
         QCOMPARE(silent->ReceivedLines(), QByteArrayList{"ADV#\r"});
     }
+
+    void stationMode_data()
+    {
+        QTest::addColumn<QStringList>("options"); // beside --watch --write fleet.ini
+        QTest::addColumn<int>("signal");          // sent once the board plugged in later is done
+        QTest::addColumn<bool>("whileWriting");   // ... or while it is written
+        QTest::addColumn<QString>("later");       // its result, SENT the lines it received
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<bool>("diesBySignal");
+
+        QTest::newRow("a board plugged in later, then Ctrl+C while idle")
+            << QStringList() << SIGINT << false << "holds the file"
+            << "2 boards: 1 written and verified, 1 holds the file.\n"
+            << false;
+        QTest::newRow("SIGTERM while the board plugged in later is written")
+            << QStringList() << SIGTERM << true << "interrupted: SENT of 12 lines sent"
+            << "2 boards: 1 written and verified, 1 interrupted.\n"
+            << true;
+        QTest::newRow("a count of boards reached")
+            << QStringList{"--count", "2"} << 0 << false << "holds the file"
+            << "2 boards: 1 written and verified, 1 holds "
+               "the file.\n"
+            << false;
+    }
+
+    // --watch takes the board plugged in, then one whose port is listed later, and ends at a
+    // signal (by it only when a board was under way) or after --count boards.
+    void stationMode()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, signal);
+        QFETCH(bool, whileWriting);
+        QFETCH(QString, later);
+        QFETCH(QString, summary);
+        QFETCH(bool, diesBySignal);
+
+        QTemporaryDir dir;
+        QVERIFY(testprogramme::WriteFile(dir.filePath("fleet.ini"), FileOf(Distinct())));
+        const std::unique_ptr<CSimulatedBoard> first = BoardOf(Kind::Takes);
+        const std::unique_ptr<CSimulatedBoard> second =
+            BoardOf(whileWriting ? Kind::Takes : Kind::Holds);
+        QVERIFY(first && second);
+        const Launch launch{dir.filePath("ports"), dir.filePath("data")};
+        QVERIFY(ListPorts(launch.portsFile, {first->PortName()}));
+        QProcess process;
+        Start(&process, QStringList{"--watch", "--write", "fleet.ini"} + options, dir.path(),
+              launch);
+        QString out;
+        const auto linesOut = [&](int lines) {
+            return WaitUntil(
+                [&] {
+                    process.waitForReadyRead(10);
+                    out += QString::fromUtf8(process.readAllStandardOutput());
+                    return out.count('\n') >= lines;
+                },
+                kRunBoundMs);
+        };
+        QVERIFY(linesOut(1));
+        QVERIFY(ListPorts(launch.portsFile, {first->PortName(), second->PortName()}));
+        if (whileWriting)
+            QVERIFY(second->WaitForReceived(kReadOut.size() + 3, kRunBoundMs));
+        else
+            QVERIFY(linesOut(2));
+        if (signal != 0)
+            ::kill(pid_t(process.processId()), signal);
+        const Outcome run = Finish(&process);
+
+        QCOMPARE(run.signal, diesBySignal ? signal : 0);
+        QCOMPARE(run.status, diesBySignal ? -1 : 0);
+        QVERIFY2(run.err.endsWith(summary), qPrintable(run.err));
+        const QString version = QLatin1Char('\t') + kV1 + '\t' + first->Version().mid(1) + '\t';
+        QCOMPARE(ResultLines(out + run.out),
+                 QStringList({first->PortName() + version + "written and verified",
+                              second->PortName() + version +
+                                  later.replace("SENT", QString::number(SettingLines(*second)))}));
+    }
 };
 
 // In the tool's place: its command line, with the ports listed in the file named after kAsTool.
