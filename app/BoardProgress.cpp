@@ -9,6 +9,8 @@ void CBoardProgress::Set(const QString &port, const QString &text)
                                     [&port](const auto &b) { return b.first == port; });
     if (board == m_boards.end())
         m_boards.append({port, text});
+    else if (board->second == text)
+        return;
     else
         board->second = text;
     Show();

@@ -96,7 +96,12 @@ void CFleetRun::Watch()
     });
     m_watch->Start();
     m_listed = m_watch->Ports();
-    m_progress.SetIdle(Tr("Waiting for a board to be plugged in"));
+    m_progress.SetIdle(Waiting());
+}
+
+QString CFleetRun::Waiting() const
+{
+    return Tr("Waiting for a board to be plugged in (%1 so far)").arg(m_results.size());
 }
 
 void CFleetRun::StopWatching()
@@ -164,15 +169,18 @@ void CFleetRun::Finished(const QString &port, const CBoardResult &result)
         m_noBoard.insert(port, result.scan.first());
     m_progress.Remove(port);
     if (m_watch) {
-        if (result.outcome == CBoardResult::Outcome::Unplugged)
-            m_watch->Forget(port); // the board's next plug-in is new
-        else if (!result.scan.isEmpty() &&
-                 result.scan.first().failure == CAdvCmd::PortFailure::InUse)
-            m_watch->Busy(port);
+        const bool inUse =
+            !result.scan.isEmpty() && result.scan.first().failure == CAdvCmd::PortFailure::InUse;
         if (m_plan.count > 0 && m_results.size() >= m_plan.count)
             StopWatching();
         else if (m_again.remove(port))
             Start(port);
+        else if (result.outcome == CBoardResult::Outcome::Unplugged)
+            m_watch->Forget(port); // the port's next listing is a board plugged in anew
+        else if (inUse)
+            m_watch->Busy(port);
+        if (m_watch)
+            m_progress.SetIdle(Waiting());
     }
     if (m_running.isEmpty() && !m_watch && m_loop)
         m_loop->quit();

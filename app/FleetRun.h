@@ -59,6 +59,8 @@ private:
     void Start(const QString &port);
     void Watch();
     void StopWatching();
+    // What station mode shows while no board is under way.
+    QString Waiting() const;
     void CheckSignal();
     // Runs `work` on this object's thread.
     void Post(std::function<void()> work);
