@@ -1,6 +1,10 @@
 #include "app/CommandLine.h"
 
+#include "app/FleetRun.h"
 #include "app/Interruption.h"
+#include "app/PortList.h"
+#include "app/ResultFormat.h"
+#include "device/BackupStore.h"
 #include "device/BoardType.h"
 #include "device/ScanReport.h"
 #include "device/WriteReport.h"
@@ -18,8 +22,9 @@ namespace {
 const char *const kContext = "MainWindow";
 
 // The options that make the tool run without a window, as Qt's parser takes them.
-const char *const kWithoutWindow[] = {"--read",    "--write", "--compare", "--help", "--help-all",
-                                      "--version", "-h",      "-?",        "-v"};
+const char *const kWithoutWindow[] = {
+    "--read",      "--write", "--compare",  "--list",    "--all", "--watch", "--count", "--json",
+    "--no-backup", "--help",  "--help-all", "--version", "-h",    "-?",      "-v"};
 
 // What tells where the window would open, in the environment or among Qt's own options.
 const char *const kDisplayVariables[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
@@ -36,22 +41,12 @@ const QString kQuietDebugOutput = QStringLiteral("default.debug=false");
 
 constexpr auto kAsGiven = CProgrammeFile::Naming::AsGiven;
 
+using Command = CCommandOptions::Command;
+using Outcome = CBoardResult::Outcome;
+
 QString Tr(const char *text)
 {
     return QCoreApplication::translate(kContext, text);
-}
-
-// A port given by path is named as the system lists it when its device file, links followed,
-// lies directly in /dev; any other path is kept whole, and a name is taken as it is.
-QString PortName(const QString &given)
-{
-    if (!given.contains(QLatin1Char('/')))
-        return given;
-    const QString path = QFileInfo(given).canonicalFilePath();
-    if (path.isEmpty())
-        return given; // not there: the scan tells so
-    const QString name = path.mid(kDeviceFolder.size());
-    return path.startsWith(kDeviceFolder) && !name.contains(QLatin1Char('/')) ? name : path;
 }
 
 } // namespace
@@ -105,12 +100,17 @@ int CCommandLine::Usage(const QString &why)
     return kBadInput;
 }
 
-void CCommandLine::UsePort(const QString &port)
+// A port given by path is named as the system lists it when its device file, links followed,
+// lies directly in /dev; any other path is kept whole, and a name is taken as it is.
+QString CCommandLine::PortName(const QString &given)
 {
-    if (port.isEmpty())
-        return;
-    const QString name = PortName(port);
-    CAdvCmd::SetDefaultPortDiscovery([name] { return QStringList{name}; });
+    if (!given.contains(QLatin1Char('/')))
+        return given;
+    const QString path = QFileInfo(given).canonicalFilePath();
+    if (path.isEmpty())
+        return given; // not there: the scan tells so
+    const QString name = path.mid(kDeviceFolder.size());
+    return path.startsWith(kDeviceFolder) && !name.contains(QLatin1Char('/')) ? name : path;
 }
 
 int CCommandLine::Run(const QStringList &arguments)
@@ -120,21 +120,22 @@ int CCommandLine::Run(const QStringList &arguments)
     if (!problem.isEmpty())
         return Usage(problem);
     switch (options.GetCommand()) {
-    case CCommandOptions::Command::Help:
+    case Command::Help:
         CConsole::Print(stdout, options.HelpText());
-        return kDone;
-    case CCommandOptions::Command::Version:
+        return CBoardResult::kDone;
+    case Command::Version:
         CConsole::Print(stdout, QCoreApplication::applicationName() + QLatin1Char(' ') +
                                     QCoreApplication::applicationVersion() + QLatin1Char('\n'));
-        return kDone;
+        return CBoardResult::kDone;
     default:
         break;
     }
-    UsePort(options.Port());
     QLoggingCategory::setFilterRules(kQuietDebugOutput);
     CConsole console(options.Quiet());
-    const int status = CCommandLine(options, &console).Execute();
-    if (const int signal = CInterruption::Caught())
+    CCommandLine commandLine(options, &console);
+    const int status = commandLine.Execute();
+    const int signal = CInterruption::Caught();
+    if (signal != 0 && commandLine.m_endsBySignal)
         CInterruption::Die(signal);
     return status;
 }
@@ -147,211 +148,180 @@ bool CCommandLine::SetUpWindow(const QStringList &arguments)
         Usage(problem);
         return false;
     }
-    UsePort(options.Port());
+    if (!options.Ports().isEmpty()) {
+        const QString name = PortName(options.Ports().first());
+        CAdvCmd::SetDefaultPortDiscovery([name] { return QStringList{name}; });
+    }
     return true;
 }
 
 CCommandLine::CCommandLine(const CCommandOptions &options, CConsole *console)
-    : m_command(options.GetCommand()), m_path(options.Path()), m_name(m_path),
-      m_verbose(options.Verbose()), m_console(*console),
-      m_traffic([console](const QString &line) { console->Trace(line); })
+    : m_options(options), m_console(*console), m_name(options.Path())
 {
-    if (m_path == CCommandOptions::kStandardStream)
-        m_name = m_command == CCommandOptions::Command::Read ? Tr("standard output")
-                                                             : Tr("standard input");
+    for (const QString &port : options.Ports())
+        m_ports << PortName(port);
+    if (m_name == CCommandOptions::kStandardStream)
+        m_name =
+            options.GetCommand() == Command::Read ? Tr("standard output") : Tr("standard input");
 }
 
 int CCommandLine::Execute()
 {
-    WatchLink();
-    int status = kDone;
-    try {
-        status = m_command == CCommandOptions::Command::Read    ? Read()
-                 : m_command == CCommandOptions::Command::Write ? Write()
-                                                                : Compare();
-    } catch (const Interrupted &) {
-        m_settings.Disconnect();
-        m_traffic.Flush();
-        m_console.Warn(m_linesToWrite > 0 ? Tr("Interrupted: %1 of %2 lines were sent.")
-                                                .arg(m_linesWritten)
-                                                .arg(m_linesToWrite)
-                                          : Tr("Interrupted: no programme line was sent."));
-        return CInterruption::kSignalStatus + CInterruption::Caught();
-    }
-    m_traffic.Flush();
-    return status;
-}
-
-// A caught signal acts between two slices of a wait, or during a write-out once the line under
-// way has ended.
-void CCommandLine::WatchLink()
-{
-    CAdvCmd &link = m_settings.Link();
-    link.SetWaitSlice([this] {
-        if (!m_writing)
-            StopIfInterrupted();
-    });
-    link.SetLineObserver([this](const QByteArray &) {
-        if (m_writing)
-            m_console.Progress(Tr("Writing line %1 of %2 to the board on %3")
-                                   .arg(++m_linesWritten)
-                                   .arg(m_linesToWrite)
-                                   .arg(m_settings.GetPortName()));
-        StopIfInterrupted();
-    });
-    if (m_verbose) {
-        link.SetTrafficObserver([this](CAdvCmd::Direction direction, const QByteArray &bytes) {
-            m_traffic.Add(direction, bytes);
-        });
+    switch (m_options.GetCommand()) {
+    case Command::List:
+        return CPortList::Run(m_ports.isEmpty() ? CAdvCmd().ListedPorts() : m_ports,
+                              m_options.Json(), &m_console);
+    case Command::Read:
+        return Read();
+    default:
+        return WriteOrCompare();
     }
 }
 
-void CCommandLine::StopIfInterrupted() const
+CBoardRun::Report CCommandLine::Progress()
 {
-    if (CInterruption::Caught() != 0)
-        throw Interrupted();
+    return [this](const QString &text) { m_console.Progress(text); };
+}
+
+CBoardRun::Report CCommandLine::Warn()
+{
+    return [this](const QString &text) { m_console.Warn(text); };
+}
+
+void CCommandLine::SetUp(CBoardRun *run)
+{
+    if (!m_ports.isEmpty())
+        run->UsePort(m_ports.first());
+    if (m_options.Verbose())
+        run->Trace([this](const QString &line) { m_console.Trace(line); });
 }
 
 int CCommandLine::Read()
 {
+    const QString path = m_options.Path();
     // Checked before any port is opened, so that a run that cannot save sends nothing.
-    if (m_path != CCommandOptions::kStandardStream) {
-        const QString problem = CProgrammeFile::DestinationProblem(m_path, kAsGiven);
+    if (path != CCommandOptions::kStandardStream) {
+        const QString problem = CProgrammeFile::DestinationProblem(path, kAsGiven);
         if (!problem.isEmpty()) {
             m_console.Warn(problem);
             return kBadInput;
         }
     }
-    if (!ConnectAndReadOut())
-        return kNoBoard;
-    const CProgrammeFile::Contents contents{BoardType::Family(m_settings.GetBoardType()),
-                                            m_settings.GetVersion(), m_settings.GetProgramme()};
+    // From here on a signal winds the run down; before, it ended the tool at once.
+    CInterruption::Catch();
+    CBoardRun run({}, Progress(), Warn());
+    SetUp(&run);
+    CBoardResult result;
+    if (!run.Read(&result))
+        return Tell(result);
+    const CBoardSettings &settings = run.Settings();
+    const CProgrammeFile::Contents contents{BoardType::Family(settings.GetBoardType()),
+                                            settings.GetVersion(), settings.GetProgramme()};
     // What the board holds is saved even where this version cannot take it back.
     for (const QString &warning : CProgrammeFile::Warnings(contents))
         m_console.Warn(warning);
     if (!Save(contents))
         return kBadInput;
     m_console.Tell(CProgrammeFile::SavedMessage(m_name, kAsGiven));
-    return kDone;
+    return CBoardResult::kDone;
 }
 
 bool CCommandLine::Save(const CProgrammeFile::Contents &contents)
 {
+    const QString path = m_options.Path();
     QString message;
     bool saved = false;
-    if (m_path == CCommandOptions::kStandardStream) {
+    if (path == CCommandOptions::kStandardStream) {
         QFile out;
         saved = out.open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered) &&
                 CProgrammeFile::Save(&out, m_name, contents, &message);
     } else {
-        saved = CProgrammeFile::Save(m_path, contents, &message, kAsGiven);
+        saved = CProgrammeFile::Save(path, contents, &message, kAsGiven);
     }
     if (!saved)
         m_console.Warn(message);
     return saved;
 }
 
-// Checks the file before any port is opened, then finds the board, reads it out and checks that
-// the file is of its family. Keys the family does not use are left at 0: the board's counts
-// leave them out of what is sent and compared.
-int CCommandLine::OpenForBoard(CProgrammeFile::Contents *file)
+bool CCommandLine::OpenFile(CProgrammeFile::Contents *file)
 {
     QFile in;
-    if (m_path == CCommandOptions::kStandardStream)
+    if (m_options.Path() == CCommandOptions::kStandardStream)
         in.open(STDIN_FILENO, QIODevice::ReadOnly);
     else
-        in.setFileName(m_path);
+        in.setFileName(m_options.Path());
     QString message;
-    if (!CProgrammeFile::Open(&in, m_name, BoardProgramme(), file, &message)) {
-        m_console.Warn(message);
+    if (CProgrammeFile::Open(&in, m_name, BoardProgramme(), file, &message))
+        return true;
+    m_console.Warn(message);
+    return false;
+}
+
+int CCommandLine::WriteOrCompare()
+{
+    CBoardRun::Job job{m_options.GetCommand(), m_name, {}, nullptr};
+    if (!OpenFile(&job.file))
         return kBadInput;
-    }
-    if (!ConnectAndReadOut())
-        return kNoBoard;
-    const int type = m_settings.GetBoardType();
-    message = CProgrammeFile::FamilyProblem(m_name, *file, type, BoardType::Family(type), kAsGiven);
-    if (!message.isEmpty()) {
-        m_console.Warn(message);
-        return kBadInput;
-    }
-    return kDone;
-}
-
-int CCommandLine::Write()
-{
-    CProgrammeFile::Contents file;
-    if (const int status = OpenForBoard(&file); status != kDone)
-        return status;
-
-    m_settings.SetProgramme(file.programme);
-    const CAdvCmd &link = m_settings.Link();
-    const int serialBefore = link.SerialLines();
-    const int unansweredBefore = link.UnansweredLines();
-    m_linesToWrite = m_settings.SendAllLines();
-    m_writing = true;
-    m_settings.SendAll();
-    m_writing = false;
-    const int unanswered = link.UnansweredLines() - unansweredBefore;
-    if (unanswered > 0)
-        m_console.Warn(CWriteReport::Unanswered(unanswered, link.SerialLines() - serialBefore));
-
-    int checked = 0;
-    const int requests = m_settings.ProgrammeRequests();
-    m_console.Progress(Tr("Verifying"));
-    if (!m_settings.ReadProgramme(
-            [&] { m_console.Progress(Tr("Verifying: %1 of %2").arg(++checked).arg(requests)); })) {
-        m_console.Warn(CProgrammeFile::NoReadBackMessage(m_name, kAsGiven));
-        return kNoBoard;
-    }
-    return Verdict(file.family, file.programme);
-}
-
-int CCommandLine::Compare()
-{
-    CProgrammeFile::Contents file;
-    const int status = OpenForBoard(&file);
-    return status == kDone ? Verdict(file.family, file.programme) : status;
-}
-
-bool CCommandLine::ConnectAndReadOut()
-{
-    // From here on a signal ends the run only between two exchanges with the board; before, it
-    // ended the tool at once, with nothing sent (a file read from a terminal included).
+    const CBackupStore backups;
+    if (job.command == Command::Write && !m_options.NoBackup())
+        job.backups = &backups;
+    // From here on a signal winds the runs down; before, it ended the tool at once, with nothing
+    // sent (a file read from a terminal included).
     CInterruption::Catch();
-    m_console.Progress(Tr("Looking for a board"));
-    if (!m_settings.ConnectBoard()) {
-        m_console.Warn(CScanReport::Message(m_settings.Link().LastScan()));
-        return false;
+    if (m_options.ManyBoards()) {
+        CFleetRun fleet({job, m_ports, m_options.Watch(), m_options.Count(), m_options.Json(),
+                         m_options.Verbose()},
+                        &m_console);
+        const int status = fleet.Exec();
+        m_endsBySignal = fleet.EndsBySignal();
+        return status;
     }
-    const QString port = m_settings.GetPortName();
-    int done = 0;
-    m_console.Progress(Tr("Reading the board on %1").arg(port));
-    if (!m_settings.ReadAll([&] {
-            m_console.Progress(Tr("Reading the board on %1: %2 of %3")
-                                   .arg(port)
-                                   .arg(++done)
-                                   .arg(CBoardSettings::kReadOutSteps));
-        })) {
-        m_console.Warn(Tr("The board on %1 stopped answering during the read-out.").arg(port));
-        return false;
-    }
-    m_console.Progress(Tr("%1 on %2").arg(BoardType::Family(m_settings.GetBoardType()), port));
-    return true;
+    CBoardRun run(job, Progress(), Warn());
+    SetUp(&run);
+    return Tell(run.Run());
 }
 
-int CCommandLine::Verdict(const QString &family, const BoardProgramme &file)
+int CCommandLine::Tell(const CBoardResult &result)
 {
-    const QVector<CProgrammeFile::Difference> differences =
-        CProgrammeFile::Compare(family, m_settings.GetProgramme(), file);
-    m_console.Tell(QString());
-    for (const CProgrammeFile::Difference &difference : differences)
-        CConsole::Print(stdout, QStringLiteral("%1: board %2, file %3\n")
-                                    .arg(difference.key, difference.board, difference.file));
-    const QString message = CProgrammeFile::CompareMessage(m_name, differences, kAsGiven);
-    if (!differences.isEmpty()) {
-        m_console.Warn(message);
-        return kDiffers;
+    if (m_options.Json())
+        m_console.Out(CResultFormat::Json(result));
+    const bool wrote = result.linesToSend > 0;
+    switch (result.outcome) {
+    case Outcome::Written:
+        m_console.Tell(CProgrammeFile::CompareMessage(m_name, {}, kAsGiven));
+        break;
+    case Outcome::Holds:
+        m_console.Tell(m_options.GetCommand() == Command::Write
+                           ? Tr("The board already holds %1.").arg(m_name)
+                           : CProgrammeFile::CompareMessage(m_name, {}, kAsGiven));
+        break;
+    case Outcome::Differs:
+        if (!m_options.Json())
+            m_console.Out(CResultFormat::Differences(result.differences));
+        m_console.Warn(CProgrammeFile::CompareMessage(m_name, result.differences, kAsGiven));
+        break;
+    case Outcome::NoBoard:
+        m_console.Warn(CScanReport::Message(result.scan));
+        break;
+    case Outcome::Lost:
+        m_console.Warn(
+            wrote ? CProgrammeFile::NoReadBackMessage(m_name, kAsGiven)
+                  : Tr("The board on %1 stopped answering during the read-out.").arg(result.port));
+        break;
+    case Outcome::Unplugged:
+        m_console.Warn(wrote ? CWriteReport::UnpluggedDuringWrite(result.port, result.linesSent,
+                                                                  result.linesToSend)
+                             : CWriteReport::Unplugged(result.port));
+        break;
+    case Outcome::Interrupted:
+        m_console.Warn(wrote ? Tr("Interrupted: %1 of %2 lines were sent.")
+                                   .arg(result.linesSent)
+                                   .arg(result.linesToSend)
+                             : Tr("Interrupted: no programme line was sent."));
+        break;
+    case Outcome::OtherFamily:
+    case Outcome::NoBackup:
+        break; // told as the run went
     }
-    m_console.Tell(message);
-    return kDone;
+    return result.StatusAfter(CInterruption::Caught());
 }

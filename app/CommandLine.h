@@ -1,34 +1,26 @@
 #pragma once
 
+#include "app/BoardResult.h"
+#include "app/BoardRun.h"
 #include "app/CommandOptions.h"
 #include "app/Console.h"
-#include "app/TrafficLog.h"
-#include "device/BoardSettings.h"
-#include "device/ProgrammeFile.h"
 
 #include <QString>
 #include <QStringList>
 
 // The tool's command line: which way the tool starts, and the commands that keep, restore and
-// check a board's programme in a programme file without a window.
+// check boards' programmes in programme files without a window, and list the boards plugged in.
 //
-// The commands need no display: they run on a core application object and reach the board
-// through the settings model alone. Messages go to stderr with the window's texts; the keys in
-// which the board differs from a file go to stdout, one a line.
-//
-// An object is one run against one board: its model and link, its traffic and its count of
-// lines. A caught signal stops a run at the next slice of a wait, or after the line under way
-// of a write-out; the tool then ends by that signal once the run is over.
+// The commands need no display: they run on a core application object and reach each board
+// through a settings model of its own (CBoardRun). One board's run tells its messages on stderr
+// with the window's texts and the keys in which the board differs from a file on stdout, one a
+// line; several boards' runs (CFleetRun) tell one result line a board. A caught signal winds the
+// runs down; the tool then ends by that signal once they are over.
 class CCommandLine
 {
 public:
-    enum ExitStatus
-    {
-        kDone = 0,
-        kNoBoard = 1,  // no board found, or it stopped answering a read
-        kBadInput = 2, // a bad command line, or a file that cannot be used
-        kDiffers = 3,  // the board does not hold the file
-    };
+    using ExitStatus = CBoardResult::Status;
+    static constexpr ExitStatus kBadInput = CBoardResult::kBadInput;
 
     // Gives each of the standard streams that the tool was started without a stream that takes
     // nothing, before anything else is opened: the first file, port or event opened would
@@ -48,39 +40,29 @@ public:
     static bool SetUpWindow(const QStringList &arguments);
 
 private:
-    // Thrown by the link's hooks once a signal was caught: it unwinds the run to Execute(), past
-    // the waits and the board's model, without ending the process from deep inside them.
-    struct Interrupted
-    {
-    };
-
     CCommandLine(const CCommandOptions &options, CConsole *console);
 
-    // The run's exit status; after a signal, the status a death by it shows in the shell.
+    // The command's exit status.
     int Execute();
-    void WatchLink();
-    void StopIfInterrupted() const;
     int Read();
-    int Write();
-    int Compare();
-    // Finds the board and reads it out, telling why when it cannot.
-    bool ConnectAndReadOut();
-    int OpenForBoard(CProgrammeFile::Contents *file);
+    // --write or --compare, on one board or several.
+    int WriteOrCompare();
+    // Reads and checks the file before any port is opened.
+    bool OpenFile(CProgrammeFile::Contents *file);
+    // One board's run, on the port given or else on the first port with a board.
+    CBoardRun::Report Progress();
+    CBoardRun::Report Warn();
+    void SetUp(CBoardRun *run);
+    // Tells one board's result, as one board's run does; returns its exit status.
+    int Tell(const CBoardResult &result);
     bool Save(const CProgrammeFile::Contents &contents);
-    // Tells the verdict of a comparison; the differing keys go to stdout.
-    int Verdict(const QString &family, const BoardProgramme &file);
 
     static int Usage(const QString &why);
-    static void UsePort(const QString &port);
+    static QString PortName(const QString &given);
 
-    CCommandOptions::Command m_command;
-    QString m_path; // as given
-    QString m_name; // the file as messages name it
-    bool m_verbose;
+    const CCommandOptions &m_options;
+    bool m_endsBySignal = true; // after a caught signal; station mode may end normally
     CConsole &m_console;
-    CTrafficLog m_traffic;
-    CBoardSettings m_settings;
-    bool m_writing = false; // the programme's lines are going out: each ends before a signal acts
-    int m_linesToWrite = 0;
-    int m_linesWritten = 0;
+    QStringList m_ports; // as the system lists them
+    QString m_name;      // the file as messages name it
 };

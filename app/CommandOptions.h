@@ -18,6 +18,7 @@ public:
         Read,
         Write,
         Compare,
+        List,
         Help,
         Version,
     };
@@ -42,14 +43,25 @@ public:
     Command GetCommand() const { return m_command; }
     // The command's file as given; for the window, the programme file to open, if any.
     QString Path() const { return m_path; }
-    // The one port to try; empty for every port.
-    QString Port() const;
+    // The ports to try, as given; none for every port.
+    QStringList Ports() const;
+    // Every board that answers (--all), then each board plugged in later (--watch).
+    bool All() const;
+    bool Watch() const;
+    // The boards after which --watch ends; 0 for no end.
+    int Count() const;
+    // Several boards at once, each told on a line of its own: --all, --watch or several ports.
+    bool ManyBoards() const { return All() || Watch() || Ports().size() > 1; }
+    bool Json() const;
+    bool NoBackup() const;
     bool Quiet() const;
     bool Verbose() const;
 
 private:
     QString Check();
+    QString CheckCombinations() const;
     QString LongName(const QString &given) const;
+    bool IsSet(const QString &option) const;
 
     bool m_forWindow;
     QCommandLineParser m_parser;

@@ -1,13 +1,16 @@
 #include "app/Console.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
 
 const QString kClearLine = QStringLiteral("\r\033[K");
+const QString kClearLineAbove = QStringLiteral("\033[A\033[K");
 const QString kEllipsis = QStringLiteral("\u2026");
 constexpr double kMsPerSecond = 1000.0;
 constexpr int kTraceDecimals = 3;
+constexpr int kDefaultColumns = 80;
 
 } // namespace
 
@@ -18,10 +21,22 @@ CConsole::CConsole(bool quiet) : m_quiet(quiet), m_terminal(::isatty(STDERR_FILE
 
 void CConsole::Progress(const QString &text)
 {
+    Progress(QStringList{text});
+}
+
+// A line that wraps would leave a piece behind when the lines are written over, so each is cut
+// short of the last column.
+void CConsole::Progress(const QStringList &lines)
+{
     if (m_quiet || !m_terminal)
         return;
-    Print(stderr, kClearLine + text + kEllipsis);
-    m_progressShown = true;
+    const int width = Columns() - 1;
+    QStringList shown;
+    for (const QString &line : lines)
+        shown << (line + kEllipsis).left(width);
+    Clear();
+    Print(stderr, shown.join(QLatin1Char('\n')));
+    m_progressShown = shown.size();
 }
 
 void CConsole::Tell(const QString &message)
@@ -45,12 +60,28 @@ void CConsole::Trace(const QString &line)
     Print(stderr, seconds + QLatin1Char(' ') + line + QLatin1Char('\n'));
 }
 
+void CConsole::Out(const QString &text)
+{
+    Clear();
+    Print(stdout, text);
+}
+
 void CConsole::Clear()
 {
-    if (!m_progressShown)
+    if (m_progressShown == 0)
         return;
-    Print(stderr, kClearLine);
-    m_progressShown = false;
+    QString erase = kClearLine;
+    for (int line = 1; line < m_progressShown; ++line)
+        erase += kClearLineAbove;
+    Print(stderr, erase);
+    m_progressShown = 0;
+}
+
+int CConsole::Columns() const
+{
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col
+                                                                             : kDefaultColumns;
 }
 
 void CConsole::Print(FILE *stream, const QString &text)

@@ -3,10 +3,11 @@
 // The signals that end a command-line run early: SIGINT (Ctrl+C), SIGTERM (kill, timeout,
 // systemd) and SIGHUP (a closed terminal or a logout).
 //
-// The handler only notes the signal. Every run against a board looks at it between the slices of
-// its waits, and while it writes a programme after each whole line, so that each link ends its
-// line under way and closes its port, whichever thread runs it. Once every run has ended, Die()
-// ends the process by that same signal, so that the shell, `timeout` and systemd see why.
+// The handler only notes the signal. The link of every run against a board asks for it as its
+// stop check, whichever thread runs it: the line under way ends with its answer, nothing more is
+// sent, and the run winds down and closes its port. Once every run has ended, Die() ends the
+// process by that same signal, so that the shell, `timeout` and systemd see why; only station
+// mode, while no board is under way, ends normally.
 class CInterruption
 {
 public:

@@ -15,6 +15,8 @@ namespace {
 // The child's requests, one line each; every request gets one line back.
 constexpr char kSetType[] = "type ";
 constexpr char kStartSilent[] = "silent ";
+constexpr char kStartPaced[] = "paced ";
+constexpr char kReset[] = "reset";
 constexpr char kClear[] = "clear";
 constexpr char kRead[] = "read";
 
@@ -50,17 +52,33 @@ void WriteLine(int fd, const QByteArray &line)
     }
     WriteLine(out, board.PortName().toUtf8());
     std::vector<std::unique_ptr<CSimulatedBoard>> silent;
+    std::vector<std::unique_ptr<CSimulatedBoard>> paced;
+    // Starts the number of boards the request asks for, and answers with their ports.
+    const auto start = [out](const QByteArray &count,
+                             std::vector<std::unique_ptr<CSimulatedBoard>> *boards, bool answers) {
+        QByteArrayList names;
+        for (int i = count.toInt(); i > 0; --i) {
+            boards->push_back(std::make_unique<CSimulatedBoard>(BoardType::LumivorV1));
+            if (answers)
+                boards->back()->SetPacing(true);
+            else
+                boards->back()->SetFault(CSimulatedBoard::Fault::Silent);
+            if (boards->back()->Start())
+                names << boards->back()->PortName().toUtf8();
+        }
+        WriteLine(out, names.join(' '));
+    };
     for (;;) {
         const QByteArray request = ReadLine(in);
         if (request.startsWith(kStartSilent)) {
-            QByteArrayList names;
-            for (int i = request.mid(int(sizeof(kStartSilent)) - 1).toInt(); i > 0; --i) {
-                silent.push_back(std::make_unique<CSimulatedBoard>(BoardType::LumivorV1));
-                silent.back()->SetFault(CSimulatedBoard::Fault::Silent);
-                if (silent.back()->Start())
-                    names << silent.back()->PortName().toUtf8();
-            }
-            WriteLine(out, names.join(' '));
+            start(request.mid(int(sizeof(kStartSilent)) - 1), &silent, false);
+        } else if (request.startsWith(kStartPaced)) {
+            start(request.mid(int(sizeof(kStartPaced)) - 1), &paced, true);
+        } else if (request == kReset) {
+            board.SetProgramme(CSimulatedBoard::DefaultProgramme());
+            for (const auto &other : paced)
+                other->SetProgramme(CSimulatedBoard::DefaultProgramme());
+            WriteLine(out, "ok");
         } else if (request.startsWith(kSetType)) {
             board.SetType(request.mid(int(sizeof(kSetType)) - 1).toInt());
             WriteLine(out, "ok");
@@ -117,10 +135,25 @@ QByteArray CBoardProcess::Ask(const QByteArray &request)
     return ReadLine(m_fromChild);
 }
 
+QStringList CBoardProcess::StartBoards(const char *request, int count)
+{
+    return QString::fromUtf8(Ask(request + QByteArray::number(count)))
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
 QStringList CBoardProcess::StartSilentBoards(int count)
 {
-    return QString::fromUtf8(Ask(kStartSilent + QByteArray::number(count)))
-        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return StartBoards(kStartSilent, count);
+}
+
+QStringList CBoardProcess::StartPacedBoards(int count)
+{
+    return StartBoards(kStartPaced, count);
+}
+
+void CBoardProcess::ResetProgrammes()
+{
+    Ask(kReset);
 }
 
 void CBoardProcess::SetType(int type)

@@ -9,14 +9,19 @@
 // through an action gate, which handles the window's events in the waits, with the wait cursor
 // and a real progress bar repainted after each step, on the offscreen platform.
 //
-// Last, the port list as the window keeps it current: the CPU share over a minute of idling with
+// Then the port list as the window keeps it current: the CPU share over a minute of idling with
 // the machine's own ports, and, with the whole window, the time from the listing that first shows
-// a new port to the board's handshake and to the end of its read-out.
+// a new port to the board's handshake and to the end of its read-out. Last, the command line's
+// writes: eight boards side by side with --all against one, and a write of the one differing line
+// against the whole programme.
 //
 // Usage: lumivor-bench [--runs N]
 
+#include "app/BoardRun.h"
+#include "app/FleetRun.h"
 #include "bench/BoardProcess.h"
 #include "device/AdvCmd.h"
+#include "device/BackupStore.h"
 #include "device/BoardSettings.h"
 #include "device/BoardType.h"
 #include "device/PortScan.h"
@@ -39,8 +44,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 constexpr int kDefaultRuns = 3;
@@ -97,37 +105,23 @@ struct Figures
     bool ok = true;
 };
 
-// Runs `setUp` unmeasured and `measured` timed, `runs` times; keeps the median run, with the CPU
-// share of all runs.
-Figures Measure(CBoardProcess &board, int runs, const std::function<void(CBoardSettings &)> &setUp,
-                const std::function<bool(CBoardSettings &)> &measured)
+// One run of `measured`: its wall and CPU time.
+Figures Timed(const std::function<bool()> &measured)
 {
-    QVector<Figures> all;
-    for (int run = 0; run < runs; ++run) {
-        CBoardSettings settings;
-        setUp(settings);
-        board.Clear();
-        QElapsedTimer wall;
-        const double cpuBefore = CpuMs();
-        wall.start();
-        Figures f;
-        f.ok = measured(settings);
-        f.wallMs = wall.nsecsElapsed() / 1e6;
-        f.cpuMs = CpuMs() - cpuBefore;
-        const CBoardProcess::Traffic traffic = board.Read();
-        f.floorMs = FloorMs(traffic);
-        f.lines = traffic.commands.size();
-        const QString file = BoardType::CommandFile(settings.GetBoardType());
-        if (!file.isEmpty()) {
-            QFile written(file);
-            written.open(QIODevice::ReadOnly);
-            f.lines = written.readAll().count('\n');
-            written.remove();
-        }
-        all << f;
-    }
-    // The CPU share of a single run of a second or two swings with what else the machine does;
-    // over all runs together it is steadier.
+    QElapsedTimer wall;
+    const double cpuBefore = CpuMs();
+    wall.start();
+    Figures f;
+    f.ok = measured();
+    f.wallMs = wall.nsecsElapsed() / 1e6;
+    f.cpuMs = CpuMs() - cpuBefore;
+    return f;
+}
+
+// The median run, with the CPU share of all runs: the share of a single run of a second or two
+// swings with what else the machine does; over all runs together it is steadier.
+Figures Median(std::vector<Figures> all)
+{
     double cpuMs = 0;
     double wallMs = 0;
     for (const Figures &f : all) {
@@ -139,6 +133,32 @@ Figures Measure(CBoardProcess &board, int runs, const std::function<void(CBoardS
     Figures median = all[all.size() / 2];
     median.cpuMs = median.wallMs * cpuMs / wallMs;
     return median;
+}
+
+// Runs `setUp` unmeasured and `measured` timed, `runs` times; keeps the median run, with the CPU
+// share of all runs.
+Figures Measure(CBoardProcess &board, int runs, const std::function<void(CBoardSettings &)> &setUp,
+                const std::function<bool(CBoardSettings &)> &measured)
+{
+    std::vector<Figures> all;
+    for (int run = 0; run < runs; ++run) {
+        CBoardSettings settings;
+        setUp(settings);
+        board.Clear();
+        Figures f = Timed([&] { return measured(settings); });
+        const CBoardProcess::Traffic traffic = board.Read();
+        f.floorMs = FloorMs(traffic);
+        f.lines = traffic.commands.size();
+        const QString file = BoardType::CommandFile(settings.GetBoardType());
+        if (!file.isEmpty()) {
+            QFile written(file);
+            written.open(QIODevice::ReadOnly);
+            f.lines = written.readAll().count('\n');
+            written.remove();
+        }
+        all.push_back(f);
+    }
+    return Median(all);
 }
 
 // Ratio and CPU share mean something only where the line is involved; a command file is
@@ -238,6 +258,118 @@ void NewPort(int runs)
     std::printf("%-34s %10.1f\n", "new port: listed to handshake", toHandshake[runs / 2]);
     std::printf("%-34s %10.1f\n", "new port: listed to read-out done", toReadOut[runs / 2]);
 }
+
+BoardProgramme ProgrammeOf(const CSimulatedBoard::Programme &p)
+{
+    return {p.sessions, p.inputs, p.outputModes, p.powerModes, p.outputTimings, p.powerTimes};
+}
+
+// A Lumivor V1 programme that differs from the simulated board's default in every one of its 46
+// lines.
+BoardProgramme AllDifferent()
+{
+    CSimulatedBoard::Programme p = CSimulatedBoard::DefaultProgramme();
+    for (qint32 &mode : p.outputModes)
+        mode = (mode + 1) % 5;
+    for (qint32 &mode : p.powerModes)
+        mode = (mode + 1) % 3;
+    for (WakeSession &session : p.sessions)
+        ++session.repeat;
+    for (SessionOutputTimings &timings : p.outputTimings) {
+        for (qint32 &number : timings.number)
+            ++number;
+    }
+    for (PowerTimes &times : p.powerTimes) {
+        for (qint32 &time : times)
+            ++time;
+    }
+    for (InputTrigger &input : p.inputs)
+        input.enabled = 1 - input.enabled;
+    return ProgrammeOf(p);
+}
+
+// Standard output goes nowhere while it lives: the runs' result lines are not the figures.
+class SilencedOutput
+{
+public:
+    SilencedOutput() : m_saved(::dup(STDOUT_FILENO))
+    {
+        std::fflush(stdout);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::close(null);
+    }
+    ~SilencedOutput()
+    {
+        std::fflush(stdout);
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+    }
+    SilencedOutput(const SilencedOutput &) = delete;
+    SilencedOutput &operator=(const SilencedOutput &) = delete;
+
+private:
+    int m_saved;
+};
+
+// The command line's writes as `lumivor --write` runs them, the board's programme reset before
+// each run: eight paced boards side by side with --all against one board, and a file that differs
+// in one session's start against the whole programme sent, as every write did before.
+void CommandLineRows(CBoardProcess &board, int runs)
+{
+    board.SetType(BoardType::LumivorV1);
+    const QString family = BoardType::Family(BoardType::LumivorV1);
+    const QStringList eight = QStringList{board.PortName()} + board.StartPacedBoards(7);
+    QTemporaryDir data; // the backups
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const CBackupStore backups;
+    CSimulatedBoard::Programme later = CSimulatedBoard::DefaultProgramme();
+    later.sessions[0].start = later.sessions[0].start.addSecs(15 * 60);
+    const BoardProgramme oneStart = ProgrammeOf(later);
+    using Command = CCommandOptions::Command;
+    const CBoardRun::Job whole{Command::Write, "all.ini", {family, {}, AllDifferent()}, &backups};
+    const CBoardRun::Job oneLine{Command::Write, "one.ini", {family, {}, oneStart}, &backups};
+    const auto timed = [&](const std::function<bool()> &measured) {
+        std::vector<Figures> all;
+        for (int run = 0; run < runs; ++run) {
+            board.ResetProgrammes();
+            all.push_back(Timed(measured));
+        }
+        return Median(all);
+    };
+    const auto write = [&](const CBoardRun::Job &job) {
+        return timed([&] {
+            CBoardRun run(
+                job, [](const QString &) {}, [](const QString &) {});
+            run.UsePort(board.PortName());
+            return run.Run().outcome == CBoardResult::Outcome::Written;
+        });
+    };
+    CConsole console(true);
+    const Figures one = write(whole);
+    CAdvCmd::SetDefaultPortDiscovery([eight] { return eight; });
+    const Figures all = timed([&] {
+        const SilencedOutput silenced;
+        return CFleetRun({whole, {}, false, 0, false, false}, &console).Exec() == 0;
+    });
+    CAdvCmd::SetDefaultPortDiscovery([&board] { return QStringList{board.PortName()}; });
+    const Figures wholeAgain = timed([&] {
+        CBoardSettings s;
+        if (!s.ConnectBoard() || !s.ReadAll())
+            return false;
+        s.SetProgramme(oneStart);
+        s.SendAll();
+        return s.ReadProgramme();
+    });
+    const Figures differing = write(oneLine);
+
+    std::printf("\n%-34s %10s %7s %7s\n", "command line --write", "wall ms", "ratio", "CPU");
+    PrintScan("one board, 46 lines", one, one.wallMs);
+    PrintScan("8 boards with --all, 46 lines each", all, one.wallMs);
+    PrintScan("whole programme sent, as before", wholeAgain, wholeAgain.wallMs);
+    PrintScan("one session's start: its 1 line", differing, wholeAgain.wallMs);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -324,5 +456,6 @@ int main(int argc, char *argv[])
     std::printf("\n%-34s %10s %7s\n", "port watch", "wall ms", "CPU");
     IdleWatch();
     NewPort(runs);
+    CommandLineRows(board, runs);
     return 0;
 }

@@ -51,6 +51,17 @@ void CAdvCmd::SetDefaultPortDiscovery(PortDiscovery discovery)
     DefaultDiscovery() = std::move(discovery);
 }
 
+bool CAdvCmd::ListsSystemPorts()
+{
+    return !DefaultDiscovery();
+}
+
+void CAdvCmd::SetStopCheck(StopCheck check)
+{
+    m_stopCheck = std::move(check);
+    m_scan.SetStopCheck([this] { return IsStopped(); });
+}
+
 void CAdvCmd::Observe(const QByteArray &line) const
 {
     if (m_lineObserver)
@@ -117,7 +128,7 @@ bool CAdvCmd::Open(const QStringList &ports, QString *portName)
     m_connected = true;
     // The board's answer to this is of no interest; only its echo is switched off.
     m_line->Send(kEchoOff);
-    if (m_line->IsGone()) {
+    if (m_line->IsGone() || IsStopped()) {
         m_connected = false;
         return false;
     }
@@ -131,6 +142,7 @@ void CAdvCmd::TakeLine(std::unique_ptr<QSerialPort> port)
     m_line->SetWaitSlice([this] { RunWaitSlice(); });
     m_line->SetTrafficObserver(
         [this](Direction direction, const QByteArray &bytes) { ObserveTraffic(direction, bytes); });
+    m_line->SetStopCheck([this] { return IsStopped(); });
     m_line->SetGoneHandler([this] { LineUp(); });
     m_line->SetGoneNotice([this] {
         if (m_unplugHandler)
@@ -149,7 +161,7 @@ bool CAdvCmd::LineUp()
 bool CAdvCmd::GetCmd(int skip, QByteArray command, QStringList *fields)
 {
     fields->clear();
-    if (!LineUp())
+    if (IsStopped() || !LineUp())
         return false;
     // A reply that came after its query gave up waits in the buffer; read as the start of this
     // reply it would pass for another query's answer, so it is dropped. There is no wait for a
@@ -384,13 +396,18 @@ bool CAdvCmd::SendLines(const CSettingLines::Lines &lines)
 {
     if (!m_connected)
         return false;
-    for (const CSettingLines::Line &line : lines)
+    for (const CSettingLines::Line &line : lines) {
+        if (IsStopped())
+            return false;
         SendCmd(line.text);
+    }
     return true;
 }
 
 void CAdvCmd::SendCmd(const QByteArray &line)
 {
+    if (IsStopped())
+        return;
     if (BoardType::IsFileMode(m_boardType)) {
         const QString file = BoardType::CommandFile(m_boardType);
         if (!file.isEmpty())

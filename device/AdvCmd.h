@@ -43,6 +43,8 @@ public:
     using TrafficObserver = CSerialLine::TrafficObserver;
     // Told when the port of this link goes.
     using UnplugHandler = std::function<void()>;
+    // Asked before every line and query and between the slices of every wait but a line's.
+    using StopCheck = CSerialLine::StopCheck;
 
     using PortFailure = CPortScan::PortFailure;
     using PortOutcome = CPortScan::PortOutcome;
@@ -61,6 +63,9 @@ public:
     // empty function restores the real list.
     void SetPortDiscovery(PortDiscovery discovery) { m_discovery = std::move(discovery); }
     static void SetDefaultPortDiscovery(PortDiscovery discovery);
+    // True unless a default discovery is set: the links without one of their own then list the
+    // system's serial ports, device files that come and go in /dev.
+    static bool ListsSystemPorts();
     // Seam of the rights check that tells a denied port from one in use; an empty function
     // restores the check of the device file's rights.
     void SetAccessCheck(AccessCheck check) { m_scan.SetAccessCheck(std::move(check)); }
@@ -79,6 +84,11 @@ public:
     {
         return std::exchange(m_trafficObserver, std::move(observer));
     }
+    // Once `check` says so, the run on this link winds down through ordinary results: the scan
+    // and every wait under way end at once, except a setting line's, which ends with the board's
+    // answer; no further line is written, and queries fail at once.
+    void SetStopCheck(StopCheck check);
+    bool IsStopped() const { return m_stopCheck && m_stopCheck(); }
     // Installs the handler told, once per port, that the port went, and returns the one it
     // replaces. It runs from the event loop of the link's thread, never inside an exchange, and
     // only while the port is still the link's; by then the link has closed the port. It may
@@ -154,11 +164,13 @@ public:
     bool SetDate(QString text);
     bool SetBattery(const BatteryThresholds &pair);
 
-    // Emits one complete setting line (with its CR) to the port or the command file.
+    // Emits one complete setting line (with its CR) to the port or the command file; nothing
+    // once stopped.
     void SendCmd(const QByteArray &line);
     // The setting lines for the counts of the selected board type.
     CSettingLines SettingLines() const;
-    // Emits the lines in order through SendCmd; false, sending nothing, when not connected.
+    // Emits the lines in order through SendCmd; false, sending nothing, when not connected, and
+    // false once stopped, the lines from there on unsent.
     bool SendLines(const CSettingLines::Lines &lines);
 
 private:
@@ -191,6 +203,7 @@ private:
     WaitSlice m_waitSlice;
     TrafficObserver m_trafficObserver;
     UnplugHandler m_unplugHandler;
+    StopCheck m_stopCheck;
 
     int m_inputCount = 0;
     int m_powerCount = 0;

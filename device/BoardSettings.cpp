@@ -41,8 +41,13 @@ bool CBoardSettings::ConnectBoardOn(const QString &port)
 
 bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
 {
+    return Step(ReadVersion(), stepDone) && ReadProgramme(stepDone);
+}
+
+bool CBoardSettings::ReadVersion()
+{
     QString version;
-    if (!Step(m_link->GetVersion(&version), stepDone)) {
+    if (!m_link->GetVersion(&version)) {
         // A board that answered the handshake but not its version is of no known type; the
         // type selected before, a file mode above all, must not outlive the connection.
         if (m_link->IsConnected()) {
@@ -60,7 +65,7 @@ bool CBoardSettings::ReadAll(const std::function<void()> &stepDone)
     m_version = version.mid(1);
     SetBoardType(type);
     m_held.SetBoardType(type);
-    return ReadProgramme(stepDone);
+    return true;
 }
 
 bool CBoardSettings::ReadProgramme(const std::function<void()> &stepDone)

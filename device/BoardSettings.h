@@ -34,9 +34,12 @@ public:
     bool ConnectBoardOn(const QString &port);
     // Closes the port; nothing is sent until the next connection.
     void Disconnect() { m_link->ClosePort(); }
-    // Runs `stepDone` once per query of the read-out that is done, a query skipped for a count
-    // of 0 included.
+    // The read-out: ReadVersion(), then ReadProgramme(). Runs `stepDone` once per query that is
+    // done, a query skipped for a count of 0 included.
     bool ReadAll(const std::function<void()> &stepDone = {});
+    // The version query: the version and the board type it tells. A board that answers the
+    // handshake but not this is of the unknown type.
+    bool ReadVersion();
     // The read-out's programme queries alone, for the board type already set: no handshake, no
     // version. Stops at the first that fails, keeping what the queries before it stored;
     // `stepDone` runs as in ReadAll().

@@ -196,6 +196,8 @@ CPortScan::Found CPortScan::Run(QStringList names, const CSerialLine::WaitSlice 
     std::unique_lock<std::mutex> lock(all->mutex);
     int taken;
     while ((taken = Decide(all->probes, elapsed.elapsed())) == kUndecided) {
+        if (m_stopCheck && m_stopCheck())
+            break;
         const qint64 sliceLeft = std::max<qint64>(1, CSerialLine::kSliceMs - sinceSlice.elapsed());
         all->changed.wait_for(lock, std::chrono::milliseconds(sliceLeft));
         if (waitSlice && sinceSlice.elapsed() >= CSerialLine::kSliceMs) {

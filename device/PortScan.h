@@ -65,6 +65,9 @@ public:
     void SetOpener(Opener opener) { m_opener = std::move(opener); }
     // An empty function restores the check of the device file's rights.
     void SetAccessCheck(AccessCheck check) { m_accessCheck = std::move(check); }
+    // Asked every slice while the scan has not decided: once it says so, the scan gives up at
+    // once, takes no port and reports none.
+    void SetStopCheck(CSerialLine::StopCheck check) { m_stopCheck = std::move(check); }
 
     // Probes the listed ports and returns the board's. The calling thread runs `waitSlice` every
     // slice until the scan has decided; `traffic` then sees the bytes of the board's handshake.
@@ -80,6 +83,7 @@ private:
 
     Opener m_opener;
     AccessCheck m_accessCheck;
+    CSerialLine::StopCheck m_stopCheck;
     QString m_lastFound;
     QVector<PortOutcome> m_outcomes;
 };

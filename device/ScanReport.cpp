@@ -14,7 +14,18 @@ QString Tr(const char *text)
     return QCoreApplication::translate(kContext, text);
 }
 
-QString Reason(CAdvCmd::PortFailure failure)
+// Joining the group that owns the device helps only when that group may read and write it and
+// is not root's own.
+QString Hint(const CAdvCmd::PortOutcome &outcome)
+{
+    if (!outcome.group.isEmpty() && outcome.group != kRootGroup && outcome.groupMayUse)
+        return Tr(" Add your user to the group \"%1\" and log in again.").arg(outcome.group);
+    return Tr(" Ask for read and write access to %1.").arg(outcome.path);
+}
+
+} // namespace
+
+QString CScanReport::Reason(CAdvCmd::PortFailure failure)
 {
     switch (failure) {
     case CAdvCmd::PortFailure::NoAnswer:
@@ -32,17 +43,6 @@ QString Reason(CAdvCmd::PortFailure failure)
     }
     return Tr("could not be opened");
 }
-
-// Joining the group that owns the device helps only when that group may read and write it and
-// is not root's own.
-QString Hint(const CAdvCmd::PortOutcome &outcome)
-{
-    if (!outcome.group.isEmpty() && outcome.group != kRootGroup && outcome.groupMayUse)
-        return Tr(" Add your user to the group \"%1\" and log in again.").arg(outcome.group);
-    return Tr(" Ask for read and write access to %1.").arg(outcome.path);
-}
-
-} // namespace
 
 QString CScanReport::Message(const QVector<CAdvCmd::PortOutcome> &outcomes)
 {

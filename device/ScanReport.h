@@ -12,4 +12,6 @@ public:
     // One entry per port tried, in scan order, each with its reason; then, once per distinct
     // group or device, what a user who lacks the rights on a port can do about it.
     static QString Message(const QVector<CAdvCmd::PortOutcome> &outcomes);
+    // Why one port gave no board: "no answer", "permission denied", ...
+    static QString Reason(CAdvCmd::PortFailure failure);
 };

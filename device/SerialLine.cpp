@@ -51,7 +51,7 @@ void CSerialLine::Go()
 
 bool CSerialLine::Stopped() const
 {
-    return m_gone || (m_stopCheck && m_stopCheck());
+    return m_gone || (!m_answering && m_stopCheck && m_stopCheck());
 }
 
 // Between two slices the handler runs; the port's notifier may then move arriving bytes into the
@@ -156,9 +156,11 @@ CSerialLine::Outcome CSerialLine::Send(const QByteArray &line)
         return Outcome::NotWritten;
     if (!m_port->waitForBytesWritten(kBytesWrittenMs))
         return m_gone ? Outcome::NotWritten : Outcome::Unanswered;
-    if (!WaitForData(kFirstReplyMs))
-        return Outcome::Unanswered;
+    m_answering = true;
+    const bool answered = WaitForData(kFirstReplyMs);
     QByteArray dropped;
-    Collect(kGapMs, &dropped);
-    return Outcome::Answered;
+    if (answered)
+        Collect(kGapMs, &dropped);
+    m_answering = false;
+    return answered ? Outcome::Answered : Outcome::Unanswered;
 }

@@ -28,7 +28,8 @@ public:
         Received,
     };
     using TrafficObserver = std::function<void(Direction direction, const QByteArray &bytes)>;
-    // Asked in every slice: a wait ends at once, without data, when it says so.
+    // Asked in every slice: a wait ends at once, without data, when it says so; only a setting
+    // line that was written still waits for its answer, so that its exchange ends whole.
     using StopCheck = std::function<bool()>;
     // Told once, when the line goes.
     using GoneHandler = std::function<void()>;
@@ -94,6 +95,7 @@ private:
     std::unique_ptr<QSerialPort> m_port;
     QMetaObject::Connection m_errors;
     bool m_gone = false;
+    bool m_answering = false; // a setting line was written: its answer is waited for in any case
     WaitSlice m_waitSlice;
     TrafficObserver m_trafficObserver;
     StopCheck m_stopCheck;
