@@ -331,9 +331,11 @@ bool CBoardSettings::Send(const CSettingLines::Lines &lines)
     bool connected = true;
     for (const CSettingLines::Line &line : lines) {
         const int before = m_link->UnansweredLines();
-        // A link that went down meanwhile sends nothing more.
+        // A link that went down meanwhile sends nothing more; a line whose port went before it
+        // was written did not reach the board either.
         connected = m_link->SendLines({line});
-        const bool answered = connected && m_link->UnansweredLines() == before;
+        const bool answered =
+            connected && m_link->IsConnected() && m_link->UnansweredLines() == before;
         if (!CHeldProgramme::IsGroup(line.setting))
             continue;
         written.insert(line.setting);

@@ -185,12 +185,19 @@ void CWake::SetInfo()
     // Without a backup the edits stay unsent.
     if (!busy.KeepBackup(*m_backups, lines))
         return;
-    if (m_wakeChanged)
-        SetWake();
-    if (m_powerChanged)
-        SetCPower();
-    if (m_outputChanged)
-        SetCOutput();
+    // A group the board's going cut short, or whose turn came after it went, did not go out: it
+    // stays unsent.
+    const bool wasConnected = m_settings->IsConnected();
+    const auto send = [&](bool *changed, void (CWake::*set)()) {
+        if (!*changed)
+            return;
+        (this->*set)();
+        if (wasConnected && !m_settings->IsConnected())
+            *changed = true;
+    };
+    send(&m_wakeChanged, &CWake::SetWake);
+    send(&m_powerChanged, &CWake::SetCPower);
+    send(&m_outputChanged, &CWake::SetCOutput);
     RedrawChart();
 }
 

@@ -781,6 +781,26 @@ private slots:
         QCOMPARE(Text(Of(bench.settings)), Text(Of(model)));
     }
 
+    // The board goes after the third of the four WAKE lines has been answered: the fourth is never
+    // written, so what the board holds of the sessions is not known any more.
+    void portGoneBeforeAGroupsLastLine()
+    {
+        ModelBench bench(BoardType::LumivorV1);
+        QVERIFY(bench.Connect() && bench.settings.ReadAll());
+        int lines = 0;
+        bench.settings.Link().SetLineObserver([&](const QByteArray &) {
+            if (++lines == 3)
+                bench.board.HangUp();
+        });
+        WakeSession session = bench.settings.GetSession(3);
+        session.repeat += 1;
+        bench.settings.SetSession(3, session);
+
+        QCOMPARE(lines, 3);
+        QVERIFY(!bench.settings.Held().IsKnown(CHeldProgramme::Group::Wake));
+        QVERIFY(bench.settings.Held().IsKnown(CHeldProgramme::Group::CPower));
+    }
+
     void readAllWithTheLinkDown()
     {
         CBoardSettings settings;

@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "device/AdvCmd.h"
 #include "device/BoardType.h"
+#include "pages/Wake.h"
 #include "sim/SimulatedBoard.h"
 #include "tests/LinkBench.h"
 #include "tests/TestProgramme.h"
@@ -574,6 +575,8 @@ private slots:
             QCOMPARE(rig.StatusMessage(), "The board on " + board->PortName() +
                                               " was unplugged: 3 of 5 lines were sent.");
             QCOMPARE(rig.Label(QStringLiteral("label_Connected")), kDisconnectedMarkup);
+            // The edit did not all go out: the page still holds it unsent.
+            QVERIFY(rig.window->findChildren<CWake *>().first()->HasUnsentEdits());
             // The edit stays in the model.
             rig.Type(QStringLiteral("repeat_1"), QStringLiteral("1"));
             rig.Click(QStringLiteral("pbGetSetting1"));
