@@ -140,7 +140,7 @@ int CCommandLine::Run(const QStringList &arguments)
     return status;
 }
 
-bool CCommandLine::SetUpWindow(const QStringList &arguments)
+bool CCommandLine::SetUpWindow(const QStringList &arguments, QString *programmeFile)
 {
     CCommandOptions options(CCommandOptions::Use::Window);
     const QString problem = options.Parse(arguments);
@@ -152,6 +152,8 @@ bool CCommandLine::SetUpWindow(const QStringList &arguments)
         const QString name = PortName(options.Ports().first());
         CAdvCmd::SetDefaultPortDiscovery([name] { return QStringList{name}; });
     }
+    if (programmeFile)
+        *programmeFile = options.Path();
     return true;
 }
 

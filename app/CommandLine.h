@@ -35,9 +35,9 @@ public:
     // Runs that command; the core application object exists. Returns the exit status, or ends
     // the process by the signal that interrupted it.
     static int Run(const QStringList &arguments);
-    // For the window: applies the port choice. False, after saying why on stderr, for a command
-    // line the window cannot take.
-    static bool SetUpWindow(const QStringList &arguments);
+    // For the window: applies the port choice and gives the programme file to open, if any, in
+    // *programmeFile. False, after saying why on stderr, for a command line the window cannot take.
+    static bool SetUpWindow(const QStringList &arguments, QString *programmeFile = nullptr);
 
 private:
     CCommandLine(const CCommandOptions &options, CConsole *console);

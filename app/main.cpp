@@ -1,5 +1,4 @@
 #include "app/CommandLine.h"
-#include "app/CommandOptions.h"
 #include "app/MainWindow.h"
 
 #include <QApplication>
@@ -20,14 +19,12 @@ int main(int argc, char *argv[])
     if (!CCommandLine::HasDisplay(argc, argv))
         return CCommandLine::kBadInput;
     QApplication application(argc, argv);
-    if (!CCommandLine::SetUpWindow(QCoreApplication::arguments()))
+    QString programmeFile;
+    if (!CCommandLine::SetUpWindow(QCoreApplication::arguments(), &programmeFile))
         return CCommandLine::kBadInput;
-    // The arguments were found usable above; this reads the programme file among them.
-    CCommandOptions options(CCommandOptions::Use::Window);
-    options.Parse(QCoreApplication::arguments());
     // Ties the window to the installed desktop entry, for its icon and launch feedback.
     QApplication::setDesktopFileName(QStringLiteral("org.lumivor.Lumivor"));
-    MainWindow window(options.Path());
+    MainWindow window(programmeFile);
     window.show();
     return application.exec();
 }
