@@ -114,18 +114,6 @@ enum class Creation
     Failed,
 };
 
-// Writes on after a short write, so that the failing write tells why.
-bool WriteAll(QFile *file, const QByteArray &bytes)
-{
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 written = file->write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
-
 // Creates the file only if no file of its name exists, and writes and syncs all of it, so that a
 // backup is either complete or gone. Unbuffered: a full disk shows in the write itself.
 Creation CreateFile(const QString &path, const QByteArray &bytes, QString *reason)
@@ -138,7 +126,7 @@ Creation CreateFile(const QString &path, const QByteArray &bytes, QString *reaso
         *reason = file.errorString();
         return Creation::Failed;
     }
-    if (!WriteAll(&file, bytes))
+    if (!CProgrammeFile::WriteAll(&file, bytes))
         *reason = file.errorString();
     else if (::fsync(file.handle()) != 0)
         *reason = qt_error_string(errno);

@@ -267,18 +267,6 @@ QString OneLine(const QString &version)
     return line;
 }
 
-// Writes on after a short write, so that the failing write tells why.
-bool WriteAll(QIODevice *device, const QByteArray &bytes)
-{
-    for (qint64 done = 0; done < bytes.size();) {
-        const qint64 written = device->write(bytes.constData() + done, bytes.size() - done);
-        if (written <= 0)
-            return false;
-        done += written;
-    }
-    return true;
-}
-
 QString Shown(const QString &path, CProgrammeFile::Naming naming)
 {
     return naming == CProgrammeFile::Naming::AsGiven ? path : QFileInfo(path).fileName();
@@ -338,6 +326,17 @@ QByteArray CProgrammeFile::Format(const Contents &contents)
                  kLineEnd;
     }
     return bytes;
+}
+
+bool CProgrammeFile::WriteAll(QIODevice *device, const QByteArray &bytes)
+{
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 written = device->write(bytes.constData() + done, bytes.size() - done);
+        if (written <= 0)
+            return false;
+        done += written;
+    }
+    return true;
 }
 
 QStringList CProgrammeFile::Warnings(const Contents &contents)

@@ -8,6 +8,7 @@
 #include <QVector>
 
 class QFileDevice;
+class QIODevice;
 
 // A board's programme kept in an INI file, to be restored, compared and copied. The tool writes
 // every key in a fixed order, whatever the board holds, and reads leniently in form but strictly
@@ -42,6 +43,8 @@ public:
     // All 136 keys, whatever the family and whatever the values: numbers as they are, a time that
     // is no time of day empty. UTF-8 without a byte order mark, LF line ends.
     static QByteArray Format(const Contents &contents);
+    // Writes all of `bytes`, on after a short write, so that the failing write tells why.
+    static bool WriteAll(QIODevice *device, const QByteArray &bytes);
     // One warning for each value of the family's keys that opening the formatted file refuses:
     // "<GROUP/key>: <value> is outside what this version knows; opening this file will refuse
     // it.", or for a time that is no time of day, that it is saved empty.
