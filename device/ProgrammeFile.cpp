@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTemporaryFile>
@@ -166,12 +167,13 @@ bool Uses(const QString &family, const Key &key)
     return false;
 }
 
-// A value as the file writes it; empty for a time that is not a valid time of day.
+// A value as the file writes it; empty for a time that is not a valid time of day. Times in ASCII
+// digits whatever the user's locale, as opening the file reads them.
 QString Text(const Key &key, const BoardProgramme &programme)
 {
     BoardProgramme &readOnly = const_cast<BoardProgramme &>(programme); // the slots only read here
     if (key.time)
-        return key.time(readOnly)->toString(kTimeFormat);
+        return QLocale::c().toString(*key.time(readOnly), kTimeFormat);
     return QString::number(qint64(*key.number(readOnly)) + key.shift);
 }
 

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -98,8 +99,9 @@ void CGeneral::SetDateTime()
         m_form->eTime->setDateTime(now);
         m_form->eDate->setDateTime(now);
     }
-    m_settings->SetTime(m_form->eTime->dateTime().toString(kTimeFormat));
-    m_settings->SetDate(m_form->eDate->dateTime().toString(kDateFormat));
+    // The board reads ASCII digits, whatever the user's locale would write.
+    m_settings->SetTime(QLocale::c().toString(m_form->eTime->dateTime(), kTimeFormat));
+    m_settings->SetDate(QLocale::c().toString(m_form->eDate->dateTime(), kDateFormat));
 }
 
 void CGeneral::BoardChange()

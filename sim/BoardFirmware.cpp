@@ -1,6 +1,7 @@
 #include "sim/BoardFirmware.h"
 
 #include <QByteArrayList>
+#include <QLocale>
 
 namespace {
 
@@ -44,9 +45,15 @@ QDateTime TimeOfDay(int h, int m, int s)
     return QDateTime(QDate(1900, 1, 1), QTime(h, m, s));
 }
 
+// A board writes ASCII digits, whatever the locale of the program it runs in.
+QByteArray Formatted(const QDateTime &time, const char *format)
+{
+    return QLocale::c().toString(time, QLatin1String(format)).toLatin1();
+}
+
 QByteArray FormatTime(const QDateTime &time)
 {
-    return time.toString(QLatin1String(kTimeFormat)).toLatin1();
+    return Formatted(time, kTimeFormat);
 }
 
 // An empty field stands for a null time.
@@ -276,9 +283,9 @@ CBoardReply CBoardFirmware::Query(const QByteArray &name) const
         }
         r.lines.append(line);
     } else if (name == "TIME") {
-        r.lines.append(QByteArrayList{ClockNow().toString(QLatin1String(kTimeFormat)).toLatin1()});
+        r.lines.append(QByteArrayList{Formatted(ClockNow(), kTimeFormat)});
     } else if (name == "DATE") {
-        r.lines.append(QByteArrayList{ClockNow().toString(QLatin1String(kDateFormat)).toLatin1()});
+        r.lines.append(QByteArrayList{Formatted(ClockNow(), kDateFormat)});
     } else if (name == "BATTERY") {
         r.lines.append(QByteArrayList{Number(p.battery[0]), Number(p.battery[1])});
     } else {
