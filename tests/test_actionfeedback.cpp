@@ -290,9 +290,9 @@ private slots:
                    auto *button = rig.Find<QPushButton>("pbConnect");
                    const QPoint centre = button->rect().center();
                    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-                       QCoreApplication::postEvent(button,
-                                                   new QMouseEvent(type, centre, Qt::LeftButton,
-                                                                   Qt::LeftButton, Qt::NoModifier));
+                       QCoreApplication::postEvent(
+                           button, new QMouseEvent(type, centre, button->mapToGlobal(centre),
+                                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
                });
         QTest::newRow("typing into the configuration field") << 1 << Action([](Rig &rig) {
             QTest::keyClicks(rig.Find<QLineEdit>("leConf"), QStringLiteral("typed"));
