@@ -13,8 +13,8 @@
 
 namespace {
 
-const QString kPort = "/dev/ttyUSB0";
-const QString kFirst = "2026-12-08_18-12-00_ttyUSB0_LumivorV1";
+const QString kPort = "/dev/pts/7";
+const QString kFirst = "2026-12-08_18-12-00_pts-7_LumivorV1";
 const QString kSecond = "2026-12-08_18-12-0%1_%2.ini"; // second, port and family
 
 // What a board held, told apart by its version; with an output mode no programme file may hold.
@@ -63,7 +63,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("keeps"); // "port;version;second[;family]"
         QTest::addColumn<QStringList>("names");
-        const QString usb1 = "/dev/ttyUSB1;";
+        const QString pts8 = "/dev/pts/8;";
         QTest::newRow("a pseudo-terminal: '/' as '-'")
             << QStringList{"/dev/pts/3;A;0;KOTA"} << QStringList{kSecond.arg(0).arg("pts-3_KOTA")};
         QTest::newRow("a port named without /dev/")
@@ -73,16 +73,16 @@ private slots:
             << QStringList{kPort + ";A;0", kPort + ";A;5"} << QStringList{kFirst + ".ini"};
         QTest::newRow("another programme: one")
             << QStringList{kPort + ";A;0", kPort + ";B;5"}
-            << QStringList{kFirst + ".ini", kSecond.arg(5).arg("ttyUSB0_LumivorV1")};
+            << QStringList{kFirst + ".ini", kSecond.arg(5).arg("pts-7_LumivorV1")};
         QTest::newRow("equal to an older one only, in the same second: _2, _3")
             << QStringList{kPort + ";A;0", kPort + ";B;0", kPort + ";A;0"}
             << QStringList{kFirst + ".ini", kFirst + "_2.ini", kFirst + "_3.ini"};
         QTest::newRow("the same programme from another port: one")
-            << QStringList{kPort + ";A;0", usb1 + "A;0"}
-            << QStringList{kFirst + ".ini", kSecond.arg(0).arg("ttyUSB1_LumivorV1")};
+            << QStringList{kPort + ";A;0", pts8 + "A;0"}
+            << QStringList{kFirst + ".ini", kSecond.arg(0).arg("pts-8_LumivorV1")};
         QTest::newRow("equal to the newest of its port, another port's came later: none")
-            << QStringList{kPort + ";A;0", usb1 + "B;1", kPort + ";A;2"}
-            << QStringList{kFirst + ".ini", kSecond.arg(1).arg("ttyUSB1_LumivorV1")};
+            << QStringList{kPort + ";A;0", pts8 + "B;1", kPort + ";A;2"}
+            << QStringList{kFirst + ".ini", kSecond.arg(1).arg("pts-8_LumivorV1")};
     }
 
     // Backups go to the data home's lumivor/backups, made for its owner alone, parents included;

@@ -96,31 +96,31 @@ private slots:
         // Outcomes made up for the text alone: no port is opened here.
         QTest::newRow("no serial port at all") << Outcomes{} << "No serial port found.";
         QTest::newRow("a silent port and one denied to a group")
-            << Outcomes{Failed("ttyS0", Failure::NoAnswer), Denied("ttyUSB0", "dialout", true)}
-            << "No board found: ttyS0 (no answer); ttyUSB0 (permission denied). Add your user to "
+            << Outcomes{Failed("uart0", Failure::NoAnswer), Denied("usb0", "dialout", true)}
+            << "No board found: uart0 (no answer); usb0 (permission denied). Add your user to "
                "the group \"dialout\" and log in again.";
         QTest::newRow("every other reason named")
-            << Outcomes{Failed("ttyS0", Failure::InUse), Failed("ttyS1", Failure::NotSetUp),
-                        Failed("ttyS2", Failure::NotOpened)}
-            << "No board found: ttyS0 (in use by another program); ttyS1 (could not be set up); "
-               "ttyS2 (could not be opened).";
+            << Outcomes{Failed("uart0", Failure::InUse), Failed("uart1", Failure::NotSetUp),
+                        Failed("uart2", Failure::NotOpened)}
+            << "No board found: uart0 (in use by another program); uart1 (could not be set up); "
+               "uart2 (could not be opened).";
         QTest::newRow("a device owned by the group root")
-            << Outcomes{Denied("ttyUSB0", "root", true)}
-            << "No board found: ttyUSB0 (permission denied). Ask for read and write access to "
-               "/dev/ttyUSB0.";
+            << Outcomes{Denied("usb0", "root", true)}
+            << "No board found: usb0 (permission denied). Ask for read and write access to "
+               "/dev/usb0.";
         QTest::newRow("a device its group may not read and write")
-            << Outcomes{Denied("ttyACM0", "uucp", false)}
-            << "No board found: ttyACM0 (permission denied). Ask for read and write access to "
-               "/dev/ttyACM0.";
+            << Outcomes{Denied("acm0", "uucp", false)}
+            << "No board found: acm0 (permission denied). Ask for read and write access to "
+               "/dev/acm0.";
         QTest::newRow("one hint per group and per device, in scan order")
-            << Outcomes{Denied("ttyUSB0", "uucp", true), Denied("ttyUSB1", "dialout", true),
-                        Denied("ttyUSB2", "uucp", true), Denied("ttyS0", "root", true),
-                        Denied("ttyS1", "root", false)}
-            << "No board found: ttyUSB0 (permission denied); ttyUSB1 (permission denied); "
-               "ttyUSB2 (permission denied); ttyS0 (permission denied); ttyS1 (permission "
+            << Outcomes{Denied("usb0", "uucp", true), Denied("usb1", "dialout", true),
+                        Denied("usb2", "uucp", true), Denied("uart0", "root", true),
+                        Denied("uart1", "root", false)}
+            << "No board found: usb0 (permission denied); usb1 (permission denied); "
+               "usb2 (permission denied); uart0 (permission denied); uart1 (permission "
                "denied). Add your user to the group \"uucp\" and log in again. Add your user to "
                "the group \"dialout\" and log in again. Ask for read and write access to "
-               "/dev/ttyS0. Ask for read and write access to /dev/ttyS1.";
+               "/dev/uart0. Ask for read and write access to /dev/uart1.";
     }
 
     void message()
