@@ -6,6 +6,7 @@
 #include "app/ResultFormat.h"
 #include "device/BackupStore.h"
 #include "device/BoardType.h"
+#include "device/PortScan.h"
 #include "device/ScanReport.h"
 #include "device/WriteReport.h"
 
@@ -34,7 +35,6 @@ const QString kEndOfOptions = QStringLiteral("--");
 const char *const kNullDevice = "/dev/null";
 
 // Device files of serial ports live here; a port in it is named as the system lists it.
-const QString kDeviceFolder = QStringLiteral("/dev/");
 
 // Raw replies of the board go to the debug output; on the command line only when asked for.
 const QString kQuietDebugOutput = QStringLiteral("default.debug=false");
@@ -109,8 +109,9 @@ QString CCommandLine::PortName(const QString &given)
     const QString path = QFileInfo(given).canonicalFilePath();
     if (path.isEmpty())
         return given; // not there: the scan tells so
-    const QString name = path.mid(kDeviceFolder.size());
-    return path.startsWith(kDeviceFolder) && !name.contains(QLatin1Char('/')) ? name : path;
+    const QLatin1String folder(CPortScan::kDeviceFolder);
+    const QString name = path.mid(folder.size());
+    return path.startsWith(folder) && !name.contains(QLatin1Char('/')) ? name : path;
 }
 
 int CCommandLine::Run(const QStringList &arguments)

@@ -32,10 +32,7 @@ CConnectionKeeper::CConnectionKeeper(MainWindowForm *form, CBoardSettings *setti
       m_pages(pages), m_chart(chart),
       m_watch(new CPortWatch([link = &settings->Link()] { return link->ListedPorts(); }, this))
 {
-    connect(m_gate, &CActionGate::ExchangeBegun, this, [this] {
-        m_paused = true;
-        m_watch->Pause();
-    });
+    connect(m_gate, &CActionGate::ExchangeBegun, m_watch, &CPortWatch::Pause);
     connect(m_gate, &CActionGate::Ended, this, &CConnectionKeeper::ActionEnded);
     connect(m_watch, &CPortWatch::ProbeDue, this, &CConnectionKeeper::ProbeNewPort);
     connect(m_watch, &CPortWatch::Vanished, this, &CConnectionKeeper::PortVanished);
@@ -85,8 +82,7 @@ void CConnectionKeeper::ConnectNewPort(const CActionGate::Action &action, const 
                          CActionFeedback::StepBy::Call);
     m_form->statusBar->showMessage(Tr("Connecting to the board on %1\u2026").arg(port));
     if (!m_settings->ConnectBoardOn(port)) {
-        const QVector<CAdvCmd::PortOutcome> scan = m_settings->Link().LastScan();
-        if (!scan.isEmpty() && scan.first().failure == CAdvCmd::PortFailure::InUse)
+        if (CScanReport::InUse(m_settings->Link().LastScan()))
             m_watch->Busy(port);
         m_form->statusBar->clearMessage();
         return;
@@ -173,10 +169,7 @@ bool CConnectionKeeper::TakeUnplugNow()
 // file mode nothing did.
 void CConnectionKeeper::ActionEnded()
 {
-    if (m_paused) {
-        m_paused = false;
-        m_watch->Resume();
-    }
+    m_watch->Resume(); // nothing to resume when the action did not wait on the line
     const CAdvCmd &link = m_settings->Link();
     if (link.WasUnplugged() && (m_goneNoticed || !InFileMode()))
         TakeUnplug(InFileMode());

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/ActionGate.h"
-#include "device/BoardRecords.h"
+#include "pages/Wake.h"
 
 #include <QObject>
 #include <QString>
@@ -12,7 +12,6 @@ class CBoardSettings;
 class CCurve;
 class CGeneral;
 class CPortWatch;
-class CWake;
 class MainWindowForm;
 
 // Keeps the window connected to the board on its cable.
@@ -34,8 +33,6 @@ class MainWindowForm;
 class CConnectionKeeper : public QObject
 {
 public:
-    using SessionPages = std::array<CWake *, kSessionCount>;
-
     CConnectionKeeper(MainWindowForm *form, CBoardSettings *settings, CActionGate *gate,
                       CGeneral *general, const SessionPages &pages, CCurve *chart, QObject *parent);
 
@@ -68,7 +65,6 @@ private:
     SessionPages m_pages;
     CCurve *m_chart;
     CPortWatch *m_watch;
-    bool m_paused = false;      // the watch, for the exchange of the running action
     bool m_goneNoticed = false; // the link told of its port going during an action
     QString m_vanished;         // the board's port left the list during an action
 };

@@ -34,7 +34,7 @@ CDifferencesDialog::CDifferencesDialog(const QString &file, const QString &port,
 
     QStringList lines;
     for (const CProgrammeFile::Difference &difference : differences)
-        lines << Tr("%1: board %2, file %3").arg(difference.key, difference.board, difference.file);
+        lines << difference.Text();
     auto *text = new QPlainTextEdit(lines.join(QLatin1Char('\n')), this);
     text->setObjectName(QStringLiteral("differencesText"));
     text->setReadOnly(true); // still selectable and copyable

@@ -169,15 +169,13 @@ void CFleetRun::Finished(const QString &port, const CBoardResult &result)
         m_noBoard.insert(port, result.scan.first());
     m_progress.Remove(port);
     if (m_watch) {
-        const bool inUse =
-            !result.scan.isEmpty() && result.scan.first().failure == CAdvCmd::PortFailure::InUse;
         if (m_plan.count > 0 && m_results.size() >= m_plan.count)
             StopWatching();
         else if (m_again.remove(port))
             Start(port);
         else if (result.outcome == CBoardResult::Outcome::Unplugged)
             m_watch->Forget(port); // the port's next listing is a board plugged in anew
-        else if (inUse)
+        else if (CScanReport::InUse(result.scan))
             m_watch->Busy(port);
         if (m_watch)
             m_progress.SetIdle(Waiting());

@@ -62,13 +62,13 @@ MainWindow::MainWindow(const QString &programmeFile, QWidget *parent)
     m_gate = new CActionGate(this, &m_settings->Link());
     new CTerminationSignals(this);
     m_chartArea = new QScrollArea;
-    m_chart = new CCurve(m_settings.get(), nullptr);
-    m_chart->setParent(m_form->centralWidget);
-    m_chart->move(kChartPosition);
-    m_chart->resize(kChartSize);
-    m_chart->setStyleSheet(kChartStyleSheet);
-    m_chart->show();
-    m_chartArea->setWidget(m_chart);
+    auto *chart = new CCurve(m_settings.get(), nullptr);
+    chart->setParent(m_form->centralWidget);
+    chart->move(kChartPosition);
+    chart->resize(kChartSize);
+    chart->setStyleSheet(kChartStyleSheet);
+    chart->show();
+    m_chartArea->setWidget(chart);
     m_chartArea->setParent(m_form->centralWidget);
     m_chartArea->move(kChartAreaPosition);
     m_chartArea->resize(kChartAreaSize);
@@ -78,12 +78,12 @@ MainWindow::MainWindow(const QString &programmeFile, QWidget *parent)
 
     // 5. The page controllers: General, the four photo sessions (each wired to General before
     // the next is made), then the administrator pages; the File menu's programme files.
-    m_general = new CGeneral(m_form, m_settings.get(), m_gate, m_backups.get(), this);
-    for (int index = 0; index < kSessionPages; ++index) {
+    auto *general = new CGeneral(m_form, m_settings.get(), m_gate, m_backups.get(), this);
+    for (int index = 0; index < kSessionCount; ++index) {
         CWake *wake =
-            new CWake(index, m_form, m_settings.get(), m_chart, m_gate, m_backups.get(), this);
+            new CWake(index, m_form, m_settings.get(), chart, m_gate, m_backups.get(), this);
         wake->Init();
-        connect(m_general, SIGNAL(sInitAff(bool)), wake, SLOT(InitAff(bool)));
+        connect(general, SIGNAL(sInitAff(bool)), wake, SLOT(InitAff(bool)));
         m_wakes[size_t(index)] = wake;
     }
     m_superUser = new CSuperUser(m_form, m_settings.get(), m_gate, m_backups.get(), this);
@@ -91,7 +91,7 @@ MainWindow::MainWindow(const QString &programmeFile, QWidget *parent)
     m_programmeActions =
         new CProgrammeActions(this, m_form, m_settings.get(), m_gate, m_backups.get(), m_wakes);
     m_keeper =
-        new CConnectionKeeper(m_form, m_settings.get(), m_gate, m_general, m_wakes, m_chart, this);
+        new CConnectionKeeper(m_form, m_settings.get(), m_gate, general, m_wakes, chart, this);
 
     // 6. The window first, then the search for a board, under the wait cursor from the start;
     // then the window follows the cable.

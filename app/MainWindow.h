@@ -5,18 +5,15 @@
 #include <memory>
 
 #include "forms/MainWindowForm.h"
+#include "pages/Wake.h"
 
-class CActionFeedback;
 class CActionGate;
 class CBackupStore;
 class CBoardSettings;
 class CConnectionKeeper;
-class CCurve;
-class CGeneral;
 class CPortWatch;
 class CProgrammeActions;
 class CSuperUser;
-class CWake;
 
 class QScrollArea;
 
@@ -51,21 +48,17 @@ public slots:
     void Connect();
 
 private:
-    static constexpr int kSessionPages = 4;
-
     void RemoveAdminTabs();
 
     MainWindowForm *m_form;
     std::unique_ptr<CBoardSettings> m_settings;
     std::unique_ptr<CBackupStore> m_backups;
     CActionGate *m_gate = nullptr;
-    CGeneral *m_general = nullptr;
-    std::array<CWake *, kSessionPages> m_wakes{};
+    SessionPages m_wakes{};
     CSuperUser *m_superUser = nullptr;
     CProgrammeActions *m_programmeActions = nullptr;
     CConnectionKeeper *m_keeper = nullptr;
     // The administrator pages, kept while they are out of the tab widget.
     std::array<QWidget *, MainWindowForm::kAdminTabCount> m_adminPages{};
-    CCurve *m_chart = nullptr;
     QScrollArea *m_chartArea = nullptr;
 };

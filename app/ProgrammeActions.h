@@ -2,13 +2,13 @@
 
 #include "app/ActionGate.h"
 #include "device/ProgrammeFile.h"
+#include "pages/Wake.h"
 
 #include <QObject>
 #include <array>
 
 class CBackupStore;
 class CBoardSettings;
-class CWake;
 class MainWindowForm;
 class QWidget;
 
@@ -22,8 +22,6 @@ class QWidget;
 class CProgrammeActions : public QObject
 {
 public:
-    using SessionPages = std::array<CWake *, kSessionCount>;
-
     // Connects the form's File actions; `window` parents the dialogs and this object.
     CProgrammeActions(QWidget *window, MainWindowForm *form, CBoardSettings *settings,
                       CActionGate *gate, const CBackupStore *backups, const SessionPages &pages);

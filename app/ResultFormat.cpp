@@ -87,10 +87,7 @@ QString CResultFormat::Differences(const QVector<CProgrammeFile::Difference> &di
 {
     QString lines;
     for (const CProgrammeFile::Difference &difference : differences)
-        lines +=
-            indent +
-            Tr("%1: board %2, file %3").arg(difference.key, difference.board, difference.file) +
-            kLineEnd;
+        lines += indent + difference.Text() + kLineEnd;
     return lines;
 }
 

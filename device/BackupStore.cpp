@@ -1,5 +1,7 @@
 #include "device/BackupStore.h"
 
+#include "device/PortScan.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,7 +28,6 @@ const QString kSuffix = QStringLiteral(".ini");
 const QString kNamePattern =
     QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d)_(.+?)(?:_(\\d+))?") +
     QRegularExpression::escape(kSuffix) + QLatin1Char('$');
-const QString kDevicePrefix = QStringLiteral("/dev/");
 
 QString Tr(const char *text)
 {
@@ -70,7 +71,8 @@ QVector<Backup> Backups(const QString &folder)
 // The port without a leading "/dev/" and with "-" for any other "/"; the family without spaces.
 QString Stem(const QString &port, const QString &family)
 {
-    QString name = port.startsWith(kDevicePrefix) ? port.mid(kDevicePrefix.size()) : port;
+    const QLatin1String folder(CPortScan::kDeviceFolder);
+    QString name = port.startsWith(folder) ? port.mid(folder.size()) : port;
     name.replace(QLatin1Char('/'), QLatin1Char('-'));
     return name + QLatin1Char('_') + QString(family).remove(QLatin1Char(' '));
 }

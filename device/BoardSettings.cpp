@@ -159,9 +159,9 @@ bool CBoardSettings::KeepBackup(const CBackupStore &store, int lines, QString *m
                       message);
 }
 
-int CBoardSettings::BackupRequests(int lines) const
+int CBoardSettings::BackedUpWriteLines(int lines) const
 {
-    return lines > 0 ? HeldRequests() : 0;
+    return lines > 0 ? HeldRequests() + lines : lines;
 }
 
 QString CBoardSettings::HeldUnreadMessage()

@@ -61,8 +61,9 @@ public:
     // and keeps it as a backup in `store`. False, with *message, when the write must not go
     // ahead: the board did not answer, or the store could not keep the backup.
     bool KeepBackup(const CBackupStore &store, int lines, QString *message);
-    // Requests KeepBackup() sends now before a write of `lines` lines.
-    int BackupRequests(int lines) const;
+    // The lines the link writes for a write of `lines` lines: the requests KeepBackup() sends
+    // now before it, then those lines.
+    int BackedUpWriteLines(int lines) const;
     static QString HeldUnreadMessage();
 
     bool IsConnected() const { return m_link->IsConnected(); }

@@ -87,8 +87,3 @@ bool CHeldProgramme::IsKnown(Group group) const
 {
     return IsGroup(group) && m_known[IndexOf(group)];
 }
-
-bool CHeldProgramme::IsComplete() const
-{
-    return std::all_of(m_known.cbegin(), m_known.cend(), [](bool known) { return known; });
-}

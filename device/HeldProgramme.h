@@ -32,7 +32,6 @@ public:
     void Take(Group group, const BoardProgramme &from);
 
     bool IsKnown(Group group) const;
-    bool IsComplete() const;
     // The known groups' values; an unknown group's are left from before.
     const BoardProgramme &Programme() const { return m_programme; }
 

@@ -173,7 +173,7 @@ QString CPortScan::DevicePath(const QString &name)
 {
     if (name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('.')))
         return name;
-    return QStringLiteral("/dev/") + name;
+    return QLatin1String(kDeviceFolder) + name;
 }
 
 CPortScan::Found CPortScan::Run(QStringList names, const CSerialLine::WaitSlice &waitSlice,

@@ -56,6 +56,9 @@ public:
         std::unique_ptr<QSerialPort> port;
     };
 
+    // Where the system keeps the ports' device files.
+    static constexpr char kDeviceFolder[] = "/dev/";
+
     // The serial ports the system lists, in its order.
     static QStringList AvailablePorts();
     // The device file of a port name, as the serial port derives it: a path stays as it is.

@@ -2,13 +2,13 @@
 
 #include "device/PortScan.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-const QString kDeviceFolder = QStringLiteral("/dev");
 // A device file appears a moment before the system has set up its port; listing a little later
 // finds the port complete.
 constexpr int kSettleMs = 250;
@@ -32,15 +32,14 @@ CPortWatch::CPortWatch(Lister lister, QObject *parent)
 
 void CPortWatch::Start()
 {
-    m_started = true;
     m_ports = Listed();
-    const bool watched = m_folder.addPath(kDeviceFolder);
+    const bool watched = m_folder.addPath(QDir::cleanPath(CPortScan::kDeviceFolder));
     m_listTimer.start(m_intervalMs > 0 ? m_intervalMs : watched ? kListMs : kPollMs);
 }
 
 void CPortWatch::Rebase()
 {
-    if (!m_started)
+    if (!m_listTimer.isActive()) // not started
         return;
     m_ports = Listed();
     m_new.clear();
@@ -50,7 +49,7 @@ void CPortWatch::Rebase()
 void CPortWatch::SetInterval(int ms)
 {
     m_intervalMs = ms;
-    if (m_started)
+    if (m_listTimer.isActive())
         m_listTimer.start(ms);
 }
 

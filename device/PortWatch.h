@@ -83,11 +83,10 @@ private:
     QStringList m_ports;
     QHash<QString, Due> m_new; // listed ports that were new, until they go
     QFileSystemWatcher m_folder;
-    QTimer m_listTimer;
+    QTimer m_listTimer;   // runs from Start() on
     QTimer m_settleTimer; // a listing shortly after the device folder changed
     QTimer m_dueTimer;
     int m_intervalMs = 0; // 0: chosen by whether the device folder is watched
     int m_paused = 0;
-    bool m_started = false;
     bool m_listWanted = false; // a listing fell into a pause
 };

@@ -466,6 +466,11 @@ QVector<CProgrammeFile::Difference> CProgrammeFile::Compare(const QString &famil
     return differences;
 }
 
+QString CProgrammeFile::Difference::Text() const
+{
+    return Tr("%1: board %2, file %3").arg(key, board, file);
+}
+
 QString CProgrammeFile::CompareMessage(const QString &path, const QVector<Difference> &differences,
                                        Naming naming)
 {

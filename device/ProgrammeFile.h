@@ -38,6 +38,9 @@ public:
         QString key; // "WAKE3/number"
         QString board;
         QString file;
+
+        // "WAKE3/number: board 2, file 3"
+        QString Text() const;
     };
 
     // All 136 keys, whatever the family and whatever the values: numbers as they are, a time that

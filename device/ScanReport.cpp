@@ -61,3 +61,8 @@ QString CScanReport::Message(const QVector<CAdvCmd::PortOutcome> &outcomes)
     return Tr("No board found: ") + entries.join(kEntrySeparator) + QLatin1Char('.') +
            hints.join(QString());
 }
+
+bool CScanReport::InUse(const QVector<CAdvCmd::PortOutcome> &outcomes)
+{
+    return !outcomes.isEmpty() && outcomes.first().failure == CAdvCmd::PortFailure::InUse;
+}

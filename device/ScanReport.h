@@ -14,4 +14,6 @@ public:
     static QString Message(const QVector<CAdvCmd::PortOutcome> &outcomes);
     // Why one port gave no board: "no answer", "permission denied", ...
     static QString Reason(CAdvCmd::PortFailure failure);
+    // The scan of one port found it held by another program, which may let go of it soon.
+    static bool InUse(const QVector<CAdvCmd::PortOutcome> &outcomes);
 };

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr int kNoItem = 0;
-constexpr int kNoSession = -1;
-
 QByteArray Number(qint32 value)
 {
     return QByteArray::number(value, 10);
@@ -45,7 +42,7 @@ CSettingLines::Lines Modes(CSettingLines::Setting setting, const char *name, int
 {
     CSettingLines::Lines lines;
     for (int n = 1; n <= count; ++n)
-        lines.append({setting, n, kNoSession, Text(name, {Number(n), Number(modes[n - 1])})});
+        lines.append({setting, Text(name, {Number(n), Number(modes[n - 1])})});
     return lines;
 }
 
@@ -73,9 +70,8 @@ CSettingLines::Lines CSettingLines::Wake(const WakeSessions &sessions) const
     Lines lines;
     for (int j = 0; j < kSessionCount; ++j) {
         const WakeSession &s = sessions[size_t(j)];
-        lines.append({Setting::Wake, kNoItem, j,
-                      Text("WAKE", {Number(j), Number(s.mode), TimeField(s.start),
-                                    TimeField(s.interval), Number(s.repeat)})});
+        lines.append({Setting::Wake, Text("WAKE", {Number(j), Number(s.mode), TimeField(s.start),
+                                                   TimeField(s.interval), Number(s.repeat)})});
     }
     return lines;
 }
@@ -88,7 +84,7 @@ CSettingLines::Lines CSettingLines::COutput(const AllOutputTimings &timings) con
         for (int j = 0; j < kSessionCount; ++j) {
             const SessionOutputTimings &t = timings[size_t(j)];
             lines.append(
-                {Setting::COutput, n, j,
+                {Setting::COutput,
                  Text("COUTPUT", {Number(n), Number(j), Number(t.number[o]), Number(t.delay[o]),
                                   Number(t.duration[o]), Number(t.interval[o])})});
         }
@@ -102,7 +98,7 @@ CSettingLines::Lines CSettingLines::CPower(const AllPowerTimes &times) const
     for (int r = 1; r <= m_powers; ++r) {
         for (int j = 0; j < kSessionCount; ++j) {
             lines.append(
-                {Setting::CPower, r, j,
+                {Setting::CPower,
                  Text("CPOWER", {Number(r), Number(j), Number(times[size_t(j)][size_t(r - 1)])})});
         }
     }
@@ -114,27 +110,25 @@ CSettingLines::Lines CSettingLines::CInput(const InputTriggers &inputs) const
     Lines lines;
     for (int i = 1; i <= m_inputs; ++i) {
         const InputTrigger &in = inputs[size_t(i - 1)];
-        lines.append({Setting::CInput, i, kNoSession,
-                      Text("CINPUT", {Number(i), Number(in.session), Number(in.detection),
-                                      Number(in.enabled)})});
+        lines.append({Setting::CInput, Text("CINPUT", {Number(i), Number(in.session),
+                                                       Number(in.detection), Number(in.enabled)})});
     }
     return lines;
 }
 
 CSettingLines::Line CSettingLines::Time(const QString &text)
 {
-    return {Setting::Time, kNoItem, kNoSession, Text("TIME", {text.toUtf8()})};
+    return {Setting::Time, Text("TIME", {text.toUtf8()})};
 }
 
 CSettingLines::Line CSettingLines::Date(const QString &text)
 {
-    return {Setting::Date, kNoItem, kNoSession, Text("DATE", {text.toUtf8()})};
+    return {Setting::Date, Text("DATE", {text.toUtf8()})};
 }
 
 CSettingLines::Line CSettingLines::Battery(const BatteryThresholds &pair)
 {
-    return {Setting::Battery, kNoItem, kNoSession,
-            Text("BATTERY", {Number(pair[0]), Number(pair[1])})};
+    return {Setting::Battery, Text("BATTERY", {Number(pair[0]), Number(pair[1])})};
 }
 
 CSettingLines::Lines CSettingLines::Programme(const BoardProgramme &programme) const

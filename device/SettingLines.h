@@ -28,12 +28,10 @@ public:
         Battery,
     };
 
-    // One line and the item it carries.
+    // One line and the command it belongs to.
     struct Line
     {
         Setting setting;
-        int item;        // output, rail or input number from 1; 0 for the other lines
-        int session;     // index 0 to 3 on WAKE, COUTPUT and CPOWER lines; -1 on the others
         QByteArray text; // with its CR
     };
     using Lines = QVector<Line>;

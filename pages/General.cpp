@@ -157,8 +157,7 @@ void CGeneral::SetConfiguration()
     }
     {
         const int lines = m_settings->SendAllLines();
-        CActionFeedback busy(*action, m_form, m_settings,
-                             lines + m_settings->BackupRequests(lines));
+        CActionFeedback busy(*action, m_form, m_settings, m_settings->BackedUpWriteLines(lines));
         // Without a backup nothing is sent, and the model keeps what it held.
         if (!busy.KeepBackup(*m_backups, lines)) {
             m_settings->SetProgramme(before);

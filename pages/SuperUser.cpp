@@ -112,7 +112,7 @@ void CSuperUser::SetOutput()
     if (!action)
         return;
     const int lines = m_settings->LinesOf({CAdvCmd::Setting::Output});
-    CActionFeedback busy(*action, m_form, m_settings, lines + m_settings->BackupRequests(lines));
+    CActionFeedback busy(*action, m_form, m_settings, m_settings->BackedUpWriteLines(lines));
     if (!busy.KeepBackup(*m_backups, lines))
         return;
     const auto combos = OutputCombos(m_form);
@@ -140,7 +140,7 @@ void CSuperUser::SetPower()
     if (!action)
         return;
     const int lines = m_settings->LinesOf({CAdvCmd::Setting::Power});
-    CActionFeedback busy(*action, m_form, m_settings, lines + m_settings->BackupRequests(lines));
+    CActionFeedback busy(*action, m_form, m_settings, m_settings->BackedUpWriteLines(lines));
     if (!busy.KeepBackup(*m_backups, lines))
         return;
     m_settings->SetPowerModes(ModeOfIndex(m_form->cbPower1), ModeOfIndex(m_form->cbPower2));

@@ -181,7 +181,7 @@ void CWake::SetInfo()
     const int lines = (m_wakeChanged ? m_settings->LinesOf({S::Wake, S::CInput}) : 0) +
                       (m_powerChanged ? m_settings->LinesOf({S::CPower}) : 0) +
                       (m_outputChanged ? m_settings->LinesOf({S::COutput}) : 0);
-    CActionFeedback busy(*action, m_form, m_settings, lines + m_settings->BackupRequests(lines));
+    CActionFeedback busy(*action, m_form, m_settings, m_settings->BackedUpWriteLines(lines));
     // Without a backup the edits stay unsent.
     if (!busy.KeepBackup(*m_backups, lines))
         return;

@@ -104,3 +104,6 @@ private:
     // The output sub-pages as the form made them, kept while their tabs are taken out.
     std::array<QWidget *, kMaxOutputs> m_outputPages{};
 };
+
+// The four session pages, in session order.
+using SessionPages = std::array<CWake *, kSessionCount>;
